@@ -1,0 +1,81 @@
+# Thin wrapper around CMake. `make run` and `make test` are all a new user needs.
+BUILD_DIR ?= build
+PREFIX ?= /opt/tappy
+CMAKE_FLAGS ?=
+ifeq ($(SANITIZE),1)
+BUILD_DIR := build-asan
+CMAKE_FLAGS += -DTAPPY_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+endif
+ifeq ($(WERROR),1)
+CMAKE_FLAGS += -DTAPPY_WERROR=ON
+endif
+
+BUILD_DEPS = cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev \
+             libsdl2-mixer-dev libfontconfig-dev libx11-dev libgtest-dev libbenchmark-dev \
+             fonts-dejavu-core
+TEST_DEPS = xvfb xdotool imagemagick sox x11-utils x11-xserver-utils
+TOOL_DEPS = espeak-ng sox librsvg2-bin imagemagick fonts-noto-color-emoji
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all build deps test-deps tool-deps run test test-tsan bench install demo-content clean format
+
+all: build
+
+# Installs only what is missing, so a machine that has everything is not touched.
+define apt_install
+	@missing=""; for p in $(1); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+endef
+
+deps:
+	$(call apt_install,$(BUILD_DEPS))
+
+test-deps: deps
+	$(call apt_install,$(TEST_DEPS))
+
+tool-deps:
+	$(call apt_install,$(TOOL_DEPS))
+
+$(BUILD_DIR)/build.ninja:
+	cmake -S . -B $(BUILD_DIR) -G Ninja $(CMAKE_FLAGS)
+
+build: $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR)
+
+run: deps
+	$(MAKE) build
+	./$(BUILD_DIR)/tappy
+
+test: test-deps
+	$(MAKE) build
+	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 300
+
+# The sound worker and the key response under ThreadSanitizer.
+test-tsan: test-deps
+	cmake -S . -B build-tsan -G Ninja -DTAPPY_TSAN=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
+	cmake --build build-tsan
+	cd build-tsan && ctest --output-on-failure -L tsan --timeout 300
+
+bench: deps
+	cmake -S . -B build-bench -G Ninja -DTAPPY_BENCH=ON -DTAPPY_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
+	cmake --build build-bench
+	set -e; for b in build-bench/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# Regenerates the bundled content in demo/ (needs the tools' packages; not part of a build).
+demo-content: tool-deps
+	python3 tools/make_demo_content.py demo
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf build build-asan build-tsan build-bench

@@ -1,0 +1,20 @@
+#pragma once
+// Playing a sound file, on SDL2_mixer:
+//  [X] PlaySoundA(path, NULL, SND_FILENAME): blocks until the sound has ended; WAV, and what
+//      SDL2_mixer decodes besides (OGG, FLAC, MP3)
+//  [X] a missing or unreadable file plays a short chime made in code; an empty path plays nothing
+//  [X] no audio device: every call returns at once
+//  [ ] SND_ASYNC, SND_LOOP, resources and aliases
+// The audio device is opened on the main thread by the framework's start-up (SoundStartup);
+// PlaySoundA may then be called from one other thread at a time.
+#include "platform/win_types.h"
+
+constexpr DWORD SND_SYNC = 0x0000;
+constexpr DWORD SND_NODEFAULT = 0x0002;
+constexpr DWORD SND_FILENAME = 0x00020000;
+
+BOOL PlaySoundA(const char* pszSound, HINSTANCE hmod, DWORD fdwSound);
+
+// Opens the audio device; false (and silent play calls) when there is none.
+bool SoundStartup();
+void SoundShutdown();

@@ -1,0 +1,36 @@
+#pragma once
+// The play window: loads the topics on its first show, answers every key press with a new or
+// continued choice of topic, word and sound, and draws the scene.
+#include "content/lists.h"
+#include "shell/buffered_wnd.h"
+
+class CPlayWnd : public CBufferedWnd {
+public:
+    CPlayWnd();
+    ~CPlayWnd() override;
+
+    void Draw(CDC* pDC) override;
+
+    // Stops the sound worker (waiting for a playing sound); safe to call more than once.
+    void StopSoundWorker();
+
+protected:
+    // Test seam: a window whose construction starts neither the imaging library nor the worker.
+    struct NoServices {};
+    explicit CPlayWnd(NoServices);
+
+    void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags);
+    void OnShowWindow(BOOL bShow, UINT nStatus);
+    void LoadTopics();
+
+    ULONG_PTR m_gdiplusToken = 0;
+    int m_nLastKey = -1;
+    int m_nRepeatTotal = 0;
+    bool m_bLoaded = false;
+    int m_nTopic = -1;
+    int m_nSound = -1;
+    int m_nWord = -1;
+    CTopicList m_topics;
+
+    DECLARE_MESSAGE_MAP()
+};

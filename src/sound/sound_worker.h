@@ -1,0 +1,31 @@
+#pragma once
+// The single sound request slot shared by the play window and the background worker, and the
+// worker that plays one request at a time, to its end.
+#include "platform/cstring.h"
+
+#include <atomic>
+
+extern CString g_strSoundPath;                // guarded by the slot's lock
+extern std::atomic<bool> g_bSoundPending;     // set by the UI thread, cleared by the worker
+extern std::atomic<bool> g_bSoundPlaying;     // worker: inside the play call
+extern std::atomic<bool> g_bWorkerRunning;    // worker: started and not yet left its loop
+extern std::atomic<bool> g_bWorkerStop;       // owner: the worker must leave its loop
+
+// Posting: path and pending flag are written as one step against the worker's taking.
+void PostSoundRequest(const CString& path);
+
+// The thread body; arg is always null.
+void SoundWorker(void* arg);
+
+// Starts the worker thread (once per process in the program; tests may start it again after
+// ResetSoundWorkerForTest).
+void StartSoundWorker();
+// Sets the stop flag and, if the worker had been running, waits in 50 ms steps until it has
+// left its loop (a playing sound ends first). Returns at once when it never started.
+void StopSoundWorker();
+
+// Test seam: what the worker calls to play a path (default: PlaySoundA with SND_FILENAME).
+using SoundPlayFunction = void (*)(const char* path);
+void SetSoundPlayFunction(SoundPlayFunction play);
+// Test seam: clears every flag and the slot; only valid while no worker runs.
+void ResetSoundWorkerForTest();

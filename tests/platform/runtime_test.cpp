@@ -1,0 +1,27 @@
+#include "platform/runtime.h"
+
+#include <gtest/gtest.h>
+
+TEST(Rand, CoversTheFifteenBitRangeAndNothingElse)
+{
+    crt::srand(12345);
+    int lo = 32767, hi = 0;
+    for (int i = 0; i < 2'000'000; ++i) {
+        const int r = crt::rand();
+        ASSERT_GE(r, 0);
+        ASSERT_LE(r, 32767);
+        lo = std::min(lo, r);
+        hi = std::max(hi, r);
+    }
+    EXPECT_EQ(lo, 0);
+    EXPECT_EQ(hi, 32767);
+}
+
+TEST(Rand, SameSeedSameSequence)
+{
+    crt::srand(7);
+    const int a = crt::rand(), b = crt::rand();
+    crt::srand(7);
+    EXPECT_EQ(crt::rand(), a);
+    EXPECT_EQ(crt::rand(), b);
+}
