@@ -1,0 +1,10 @@
+#pragma once
+// The About box shown on the way out: dialog template 100, no parent, nothing of its own.
+#include "platform/app.h"
+
+constexpr UINT IDD_ABOUTBOX = 100;
+
+class CAboutDialog : public CDialog {
+public:
+    CAboutDialog() : CDialog(IDD_ABOUTBOX, nullptr) {}
+};
