@@ -1,0 +1,97 @@
+#include "play/scene.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+RECT Screen(int w, int h)
+{
+    return RECT{0, 0, w, h};
+}
+
+struct Layout {
+    int screenW, screenH;
+    UINT pictureW, pictureH;
+    int total;
+    PictureRect expected;
+};
+
+std::string Name(const Layout& r)
+{
+    return std::to_string(r.screenW) + "x" + std::to_string(r.screenH) + " picture " +
+           std::to_string(r.pictureW) + "x" + std::to_string(r.pictureH) + " total " +
+           std::to_string(r.total);
+}
+
+void ExpectRect(const PictureRect& got, const PictureRect& want)
+{
+    EXPECT_EQ(got.x, want.x);
+    EXPECT_EQ(got.y, want.y);
+    EXPECT_EQ(got.width, want.width);
+    EXPECT_EQ(got.height, want.height);
+}
+} // namespace
+
+TEST(Scene, PictureBoxKeepsMarginsAndBottomBand)
+{
+    const RECT box = PictureBox(Screen(1024, 768));
+    EXPECT_EQ(box.left, 30);
+    EXPECT_EQ(box.top, 30);
+    EXPECT_EQ(box.right, 994);
+    EXPECT_EQ(box.bottom, 638);
+}
+
+TEST(Scene, WorkedLayoutsBitForBit)
+{
+    const Layout rows[] = {
+        // The pulse over one cycle, 1024 x 768 with a 400 x 300 picture.
+        {1024, 768, 400, 300, 0, {309, 182, 405, 304}},
+        {1024, 768, 400, 300, 20, {205, 104, 613, 459}},
+        {1024, 768, 400, 300, 39, {106, 30, 810, 608}},
+        {1024, 768, 400, 300, 40, {106, 30, 810, 608}},
+        {1024, 768, 400, 300, 60, {210, 107, 602, 452}},
+        {1024, 768, 400, 300, 79, {309, 182, 405, 304}},
+        {1024, 768, 400, 300, 80, {309, 182, 405, 304}},
+        // Whole cycles repeat.
+        {1024, 768, 400, 300, 160, {309, 182, 405, 304}},
+        {1024, 768, 400, 300, 120, {106, 30, 810, 608}},
+        {1280, 1024, 640, 480, 0, {352, 246, 576, 432}},
+        {1280, 1024, 640, 480, 39, {64, 30, 1152, 864}},
+        {1024, 768, 300, 600, 39, {360, 30, 304, 608}},
+        // drawH is 219.99999999999997 and is cut, not rounded.
+        {800, 600, 1600, 1200, 0, {253, 140, 293, 219}},
+        // A picture the size of the box fills it at the top of the pulse, half of it at t = 0.
+        {1024, 768, 964, 608, 39, {30, 30, 964, 608}},
+        {1024, 768, 964, 608, 0, {271, 182, 482, 304}},
+        // Square on a wide screen: height limits (9.2 x 100 is 919.99...); very wide: width.
+        {1920, 1080, 100, 100, 40, {500, 30, 919, 919}},
+        {1920, 1080, 1000, 10, 40, {30, 480, 1860, 18}},
+    };
+    for (const Layout& r : rows) {
+        SCOPED_TRACE(Name(r));
+        ExpectRect(ComputePictureRect(PictureBox(Screen(r.screenW, r.screenH)), r.pictureW,
+                                      r.pictureH, r.total),
+                   r.expected);
+    }
+}
+
+TEST(Scene, NothingToDrawGivesAnEmptyRect)
+{
+    const struct {
+        const char* name;
+        RECT screen;
+        UINT w, h;
+    } rows[] = {
+        {"zero width", Screen(1024, 768), 0, 300},
+        {"zero height", Screen(1024, 768), 400, 0},
+        {"box empty across", Screen(60, 768), 400, 300},
+        {"box inverted down", Screen(1024, 100), 400, 300},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const PictureRect got = ComputePictureRect(PictureBox(r.screen), r.w, r.h, 39);
+        EXPECT_EQ(got.width, 0);
+        EXPECT_EQ(got.height, 0);
+    }
+}
