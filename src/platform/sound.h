@@ -15,6 +15,10 @@ constexpr DWORD SND_FILENAME = 0x00020000;
 
 BOOL PlaySoundA(const char* pszSound, HINSTANCE hmod, DWORD fdwSound);
 
+// The default chime: a struck bell at this pitch (Hz), with a softer octave, this long (ms).
+constexpr int kDefaultChimeHz = 880;
+constexpr int kDefaultChimeMs = 350;
+
 // Opens the audio device; false (and silent play calls) when there is none.
 bool SoundStartup();
 void SoundShutdown();

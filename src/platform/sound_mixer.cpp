@@ -1,6 +1,147 @@
-// Placeholder until sound playing lands.
+// Sound playing on SDL2_mixer: one device opened at start-up, one sound at a time, each call
+// blocking until its sound has left the mixer.
 #include "platform/sound.h"
 
-BOOL PlaySoundA(const char*, HINSTANCE, DWORD) { return FALSE; }
-bool SoundStartup() { return false; }
-void SoundShutdown() {}
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <mutex>
+#include <numbers>
+#include <vector>
+
+namespace {
+
+constexpr int kFrequency = 44100;
+constexpr int kChannels = 2;
+constexpr int kChunkFrames = 1024;
+constexpr int kPollMs = 5;
+
+// Held by every call that touches the mixer, so a play on the worker never meets a start-up or
+// shut-down on the main thread, and two plays never mix into each other.
+std::mutex g_mixerLock;
+bool g_bOpen = false;
+bool g_bSubsystem = false;
+int g_nDeviceFrequency = kFrequency;
+std::vector<Uint8> g_chimeBytes; // the chunk below points into it, it must outlive the chunk
+Mix_Chunk* g_pChime = nullptr;
+
+// Built in the device's own format so that playing it needs no conversion and no file: the
+// default sound must work exactly when files do not.
+void BuildChime(int frequency, Uint16 format, int channels)
+{
+    const int frames = frequency * kDefaultChimeMs / 1000;
+    std::vector<float> mono(static_cast<size_t>(frames));
+    const double attackFrames = frequency * 0.005;
+    for (int i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / frequency;
+        const double envelope =
+            std::min(1.0, i / attackFrames) * std::exp(-t * 9.0); // a struck bell, no click
+        const double fundamental = std::sin(2.0 * std::numbers::pi * kDefaultChimeHz * t);
+        const double octave = std::sin(2.0 * std::numbers::pi * 2.0 * kDefaultChimeHz * t);
+        mono[static_cast<size_t>(i)] =
+            static_cast<float>(0.45 * envelope * (fundamental + 0.3 * octave));
+    }
+
+    SDL_AudioCVT cvt;
+    if (SDL_BuildAudioCVT(&cvt, AUDIO_F32SYS, 1, frequency, format, static_cast<Uint8>(channels),
+                          frequency) < 0)
+        return;
+    const int bytes = frames * static_cast<int>(sizeof(float));
+    std::vector<Uint8> buffer(static_cast<size_t>(bytes) * static_cast<size_t>(cvt.len_mult));
+    SDL_memcpy(buffer.data(), mono.data(), static_cast<size_t>(bytes));
+    cvt.buf = buffer.data();
+    cvt.len = bytes;
+    if (cvt.needed && SDL_ConvertAudio(&cvt) < 0)
+        return;
+    buffer.resize(static_cast<size_t>(cvt.needed ? cvt.len_cvt : bytes));
+    g_chimeBytes = std::move(buffer);
+    g_pChime = Mix_QuickLoad_RAW(g_chimeBytes.data(), static_cast<Uint32>(g_chimeBytes.size()));
+}
+
+// Caller holds g_mixerLock.
+void PlayToEnd(Mix_Chunk* chunk)
+{
+    const int channel = Mix_PlayChannel(-1, chunk, 0);
+    if (channel < 0)
+        return;
+    while (Mix_Playing(channel))
+        SDL_Delay(kPollMs);
+    // The mixer has handed over the last samples, but one device buffer may still be on its way
+    // to the speaker; the sound has ended only when that has drained too.
+    SDL_Delay(static_cast<Uint32>(kChunkFrames * 1000 / g_nDeviceFrequency + 1));
+}
+
+void CloseLocked()
+{
+    if (g_bOpen) {
+        Mix_HaltChannel(-1);
+        Mix_CloseAudio();
+        Mix_Quit();
+        g_bOpen = false;
+    }
+    if (g_pChime) {
+        Mix_FreeChunk(g_pChime);
+        g_pChime = nullptr;
+    }
+    g_chimeBytes.clear();
+    if (g_bSubsystem) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        g_bSubsystem = false;
+    }
+}
+
+} // namespace
+
+bool SoundStartup()
+{
+    std::lock_guard<std::mutex> lock(g_mixerLock);
+    if (g_bOpen)
+        return true;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        return false;
+    g_bSubsystem = true;
+    // Only for the formats beyond WAV; a codec that is not installed simply stays unavailable.
+    Mix_Init(MIX_INIT_OGG | MIX_INIT_FLAC | MIX_INIT_MP3);
+    if (Mix_OpenAudio(kFrequency, AUDIO_S16SYS, kChannels, kChunkFrames) != 0) {
+        Mix_Quit();
+        CloseLocked();
+        return false;
+    }
+    g_bOpen = true;
+    int frequency = kFrequency;
+    Uint16 format = AUDIO_S16SYS;
+    int channels = kChannels;
+    if (Mix_QuerySpec(&frequency, &format, &channels) != 0 && frequency > 0) {
+        g_nDeviceFrequency = frequency;
+        BuildChime(frequency, format, channels);
+    }
+    return true;
+}
+
+void SoundShutdown()
+{
+    std::lock_guard<std::mutex> lock(g_mixerLock);
+    CloseLocked();
+}
+
+BOOL PlaySoundA(const char* pszSound, HINSTANCE /*hmod*/, DWORD fdwSound)
+{
+    if (!pszSound || !*pszSound)
+        return FALSE;
+    std::lock_guard<std::mutex> lock(g_mixerLock);
+    if (!g_bOpen)
+        return FALSE;
+    // Mix_LoadWAV tells the formats apart by their contents, not by the name's extension.
+    if (Mix_Chunk* chunk = Mix_LoadWAV(pszSound)) {
+        PlayToEnd(chunk);
+        Mix_FreeChunk(chunk);
+        return TRUE;
+    }
+    if ((fdwSound & SND_NODEFAULT) || !g_pChime)
+        return FALSE;
+    PlayToEnd(g_pChime);
+    return TRUE;
+}

@@ -1,0 +1,187 @@
+// Through the real mixer, with SDL's disk audio driver writing the device's output to a file.
+#include "platform/sound.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <numbers>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The device format the platform opens: 44100 Hz, signed 16-bit, stereo.
+constexpr int kRate = 44100;
+constexpr int kChannels = 2;
+
+std::vector<std::int16_t> Pattern(unsigned seed, int frames)
+{
+    std::vector<std::int16_t> samples(static_cast<size_t>(frames * kChannels));
+    for (auto& s : samples) {
+        seed = seed * 1103515245u + 12345u;
+        // Never zero, so any overlap with another sound changes every sample it touches.
+        s = static_cast<std::int16_t>(((seed >> 16) % 20000) + 1000);
+    }
+    return samples;
+}
+
+void Put32(std::ofstream& out, std::uint32_t v)
+{
+    out.write(reinterpret_cast<char*>(&v), 4);
+}
+void Put16(std::ofstream& out, std::uint16_t v)
+{
+    out.write(reinterpret_cast<char*>(&v), 2);
+}
+
+void WriteWave(const fs::path& path, const std::vector<std::int16_t>& samples)
+{
+    std::ofstream out(path, std::ios::binary);
+    const auto bytes = static_cast<std::uint32_t>(samples.size() * 2);
+    out.write("RIFF", 4);
+    Put32(out, 36 + bytes);
+    out.write("WAVEfmt ", 8);
+    Put32(out, 16);
+    Put16(out, 1);
+    Put16(out, kChannels);
+    Put32(out, kRate);
+    Put32(out, kRate * kChannels * 2);
+    Put16(out, kChannels * 2);
+    Put16(out, 16);
+    out.write("data", 4);
+    Put32(out, bytes);
+    out.write(reinterpret_cast<const char*>(samples.data()), bytes);
+}
+
+std::vector<std::int16_t> ReadSamples(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
+}
+
+// Index of needle's first sample in haystack, or -1.
+long Find(const std::vector<std::int16_t>& haystack, const std::vector<std::int16_t>& needle)
+{
+    const auto it = std::search(haystack.begin(), haystack.end(),
+                                std::boyer_moore_horspool_searcher(needle.begin(), needle.end()));
+    return it == haystack.end() ? -1 : static_cast<long>(it - haystack.begin());
+}
+
+// Power of one frequency in the left channel (Goertzel).
+double Power(const std::vector<std::int16_t>& samples, double hz)
+{
+    const double k = 2.0 * std::cos(2.0 * std::numbers::pi * hz / kRate);
+    double s1 = 0, s2 = 0;
+    for (size_t i = 0; i < samples.size(); i += kChannels) {
+        const double s0 = samples[i] + k * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    return s1 * s1 + s2 * s2 - k * s1 * s2;
+}
+
+class SoundDisk : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir = fs::temp_directory_path() /
+                ("tappy_sound_" + std::to_string(::getpid()) + "_" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(m_dir);
+        m_output = m_dir / "out.raw";
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", m_output.c_str(), 1);
+        setenv("SDL_DISKAUDIODELAY", "2", 1); // faster than real time; the content is the same
+    }
+    void TearDown() override
+    {
+        SoundShutdown();
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        fs::remove_all(m_dir);
+    }
+
+    fs::path m_dir;
+    fs::path m_output;
+};
+
+} // namespace
+
+TEST_F(SoundDisk, PlayedWaveReachesTheDeviceSampleForSample)
+{
+    const auto wave = Pattern(1, kRate / 5);
+    WriteWave(m_dir / "a.wav", wave);
+    ASSERT_TRUE(SoundStartup());
+    EXPECT_TRUE(PlaySoundA((m_dir / "a.wav").c_str(), nullptr, SND_FILENAME));
+    SoundShutdown(); // closing the device flushes everything the mixer produced
+    EXPECT_GE(Find(ReadSamples(m_output), wave), 0);
+}
+
+TEST_F(SoundDisk, MissingOrUnreadableFilePlaysTheChime)
+{
+    std::ofstream(m_dir / "broken.wav") << "RIFF but not really a wave";
+    for (const char* name : {"missing.wav", "broken.wav"}) {
+        SCOPED_TRACE(name);
+        const fs::path output = m_dir / (std::string(name) + ".raw");
+        setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
+        ASSERT_TRUE(SoundStartup());
+        EXPECT_TRUE(PlaySoundA((m_dir / name).c_str(), nullptr, SND_FILENAME));
+        SoundShutdown();
+
+        const auto samples = ReadSamples(output);
+        const auto loud = std::count_if(samples.begin(), samples.end(),
+                                        [](std::int16_t s) { return std::abs(s) > 1000; });
+        EXPECT_GT(loud, kRate * kChannels * kDefaultChimeMs / 1000 / 10);
+        EXPECT_GT(Power(samples, kDefaultChimeHz), 100 * Power(samples, kDefaultChimeHz * 1.5));
+    }
+}
+
+TEST_F(SoundDisk, TwoSoundsFromTwoThreadsNeverOverlap)
+{
+    const auto a = Pattern(2, kRate / 4);
+    const auto b = Pattern(3, kRate / 4);
+    WriteWave(m_dir / "a.wav", a);
+    WriteWave(m_dir / "b.wav", b);
+    ASSERT_TRUE(SoundStartup());
+    std::thread first([&] { PlaySoundA((m_dir / "a.wav").c_str(), nullptr, SND_FILENAME); });
+    std::thread second([&] { PlaySoundA((m_dir / "b.wav").c_str(), nullptr, SND_FILENAME); });
+    first.join();
+    second.join();
+    SoundShutdown();
+
+    // Any overlap would have summed samples and broken at least one exact copy.
+    const auto out = ReadSamples(m_output);
+    const long atA = Find(out, a);
+    const long atB = Find(out, b);
+    ASSERT_GE(atA, 0);
+    ASSERT_GE(atB, 0);
+    const auto len = static_cast<long>(a.size());
+    EXPECT_TRUE(atA + len <= atB || atB + len <= atA);
+}
+
+TEST(Sound, NoDeviceOrNoPathPlaysNothingAndReturns)
+{
+    EXPECT_FALSE(PlaySoundA("", nullptr, SND_FILENAME));
+    EXPECT_FALSE(PlaySoundA(nullptr, nullptr, SND_FILENAME));
+
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    EXPECT_FALSE(SoundStartup());
+    EXPECT_FALSE(PlaySoundA("/nonexistent/x.wav", nullptr, SND_FILENAME));
+    SoundShutdown();
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
