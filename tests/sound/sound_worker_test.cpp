@@ -1,0 +1,143 @@
+#include "sound/sound_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::mutex g_playedLock;
+std::vector<std::string> g_played;
+std::atomic<bool> g_entered{false};
+std::atomic<bool> g_release{false};
+std::atomic<bool> g_ended{false};
+
+std::vector<std::string> Played()
+{
+    std::lock_guard<std::mutex> lock(g_playedLock);
+    return g_played;
+}
+
+void Record(const char* path)
+{
+    std::lock_guard<std::mutex> lock(g_playedLock);
+    g_played.emplace_back(path);
+}
+
+// A sound that lasts until the test releases it, or until the owner has asked the worker to stop.
+void PlayUntilReleased(const char* path)
+{
+    Record(path);
+    g_entered = true;
+    while (!g_release && !g_bWorkerStop)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    g_ended = true;
+}
+
+// Bounded so that a broken worker fails the test instead of hanging it.
+template <typename Pred> bool WaitFor(Pred pred)
+{
+    for (int i = 0; i < 10'000; ++i) {
+        if (pred())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return pred();
+}
+
+bool Idle()
+{
+    return !g_bSoundPending && !g_bSoundPlaying;
+}
+
+class SoundWorkerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetSoundWorkerForTest();
+        g_played.clear();
+        g_entered = g_release = g_ended = false;
+        SetSoundPlayFunction(&Record);
+    }
+    void TearDown() override
+    {
+        g_release = true;
+        StopSoundWorker();
+        SetSoundPlayFunction(nullptr);
+    }
+};
+
+} // namespace
+
+TEST_F(SoundWorkerTest, TwoRequestsBeforeItWakesPlayOnlyTheSecond)
+{
+    PostSoundRequest("first.wav");
+    PostSoundRequest("second.wav");
+    StartSoundWorker();
+    ASSERT_TRUE(WaitFor(Idle));
+    StopSoundWorker();
+    EXPECT_EQ(Played(), std::vector<std::string>{"second.wav"});
+}
+
+TEST_F(SoundWorkerTest, EmptyPathIsTakenAndPlaysNothing)
+{
+    PostSoundRequest("");
+    StartSoundWorker();
+    ASSERT_TRUE(WaitFor(Idle));
+    EXPECT_TRUE(Played().empty());
+
+    PostSoundRequest("after.wav");
+    ASSERT_TRUE(WaitFor([] { return Played().size() == 1; }));
+    EXPECT_EQ(Played(), std::vector<std::string>{"after.wav"});
+}
+
+TEST_F(SoundWorkerTest, RequestLeftInTheSlotDuringASoundPlaysNext)
+{
+    SetSoundPlayFunction(&PlayUntilReleased);
+    PostSoundRequest("long.wav");
+    StartSoundWorker();
+    ASSERT_TRUE(WaitFor([] { return g_entered.load(); }));
+    EXPECT_TRUE(g_bSoundPlaying);
+    EXPECT_FALSE(g_bSoundPending);
+
+    PostSoundRequest("next.wav");
+    g_release = true;
+    ASSERT_TRUE(WaitFor([] { return Played().size() == 2 && Idle(); }));
+    EXPECT_EQ(Played(), (std::vector<std::string>{"long.wav", "next.wav"}));
+}
+
+TEST_F(SoundWorkerTest, StopWhileASoundPlaysWaitsForItsEndAndTakesNoMore)
+{
+    SetSoundPlayFunction(&PlayUntilReleased);
+    PostSoundRequest("long.wav");
+    StartSoundWorker();
+    ASSERT_TRUE(WaitFor([] { return g_entered.load(); }));
+    PostSoundRequest("never.wav");
+
+    StopSoundWorker();
+    EXPECT_TRUE(g_ended);
+    EXPECT_FALSE(g_bWorkerRunning);
+    EXPECT_FALSE(g_bSoundPlaying);
+    EXPECT_TRUE(g_bSoundPending);
+    EXPECT_EQ(Played(), std::vector<std::string>{"long.wav"});
+}
+
+TEST_F(SoundWorkerTest, StopReturnsWhenTheWorkerNeverStartedOrHasJustStarted)
+{
+    PostSoundRequest("waits.wav");
+    StopSoundWorker();
+    EXPECT_FALSE(g_bWorkerRunning);
+    EXPECT_TRUE(g_bSoundPending);
+
+    // Stopped before its thread has run a single step: the stop still waits for it, so the
+    // thread cannot outlive what it reads.
+    ResetSoundWorkerForTest();
+    StartSoundWorker();
+    StopSoundWorker();
+    EXPECT_FALSE(g_bWorkerRunning);
+    EXPECT_TRUE(Played().empty());
+}
