@@ -5,6 +5,8 @@
 #include "platform/cstring.h"
 #include "platform/imaging.h"
 
+#include <istream>
+
 void SetMediaDirs(const CString& dir);
 const CString& GetImagesDir();
 const CString& GetSoundsDir();
@@ -33,6 +35,11 @@ private:
 // The program directory as the classic command-line rule finds it: the line without its first
 // byte (the opening quote), cut right after the last '/' or '\'; empty with no separator.
 CString ProgramDirFromCommandLine(const CString& commandLine);
+
+// Reads the map's records from the stream and gives each record's existing sounds and its words
+// to the topics it names (names matched without regard to case). Reading ends at the end of the
+// input, or at a byte where a list should begin, after applying the record in hand.
+void ApplyMapRecords(CTopicList& topics, std::istream& map);
 
 // Sets the media directories from programDir (which ends in a separator), then appends a
 // topic for every picture and applies the map file. The play window's LoadTopics calls it.
