@@ -1,0 +1,14 @@
+# The bundled content and the resources, checked as files: pictures decode, sounds are short
+# mono waves, Tappy.map names only what exists, demo/ stays under 8 MB.
+find_package(Python3 COMPONENTS Interpreter)
+if(Python3_FOUND)
+    add_test(NAME demo_content
+        COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/demo_content_test.py
+                ${CMAKE_SOURCE_DIR})
+    set_tests_properties(demo_content PROPERTIES LABELS "content")
+else()
+    message(STATUS "Python 3 not found: the demo content check is left out")
+endif()
+
+# The version block as generated, and the About box's template.
+tappy_add_test(resources_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/resources_test.cpp)
