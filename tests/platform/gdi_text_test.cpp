@@ -1,0 +1,185 @@
+#include "gdi_test_support.h"
+#include "platform/font_match.h"
+#include "platform/text_bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+namespace {
+constexpr int kBlackPlusOne = 8 + 1; // COLOR_WINDOWTEXT
+
+enum class Align { Left, Centre, Right };
+
+bool NotBlack(Uint32 rgb)
+{
+    return rgb != 0;
+}
+
+LOGFONTA WordFontRequest()
+{
+    LOGFONTA lf{};
+    lf.lfHeight = 100;
+    lf.lfCharSet = RUSSIAN_CHARSET;
+    lf.lfQuality = ANTIALIASED_QUALITY;
+    std::strcpy(lf.lfFaceName, "Curier New");
+    return lf;
+}
+} // namespace
+
+TEST(TextBytes, DecodesEachCodePageRule)
+{
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool cyrillic;
+        std::string utf8;
+    } rows[] = {
+        {"ascii", "Tappy", false, "Tappy"},
+        {"utf-8 kept", "\xD0\x9A\xD0\xBE\xD1\x82", false, "\xD0\x9A\xD0\xBE\xD1\x82"},
+        {"stray byte",
+         "a\xFF"
+         "b",
+         false,
+         "a\xEF\xBF\xBD"
+         "b"},
+        {"cut sequence at end", "a\xE2\x82", false, "a\xEF\xBF\xBD"},
+        {"overlong slash", "\xC0\xAF", false, "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"surrogate", "\xED\xA0\x80", false, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", false,
+         "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"embedded NUL dropped", std::string("a\0b", 3), false, "ab"},
+        {"1251 word", "\xCA\xEE\xF2", true, "\xD0\x9A\xD0\xBE\xD1\x82"},
+        {"1251 yo and quotes", "\xA8\xB8\xAB\xBB\x98", true,
+         "\xD0\x81\xD1\x91\xC2\xAB\xC2\xBB\xEF\xBF\xBD"},
+        {"utf-8 word under the Cyrillic font", "\xD0\x9A\xD0\xBE\xD1\x82", true,
+         "\xD0\x9A\xD0\xBE\xD1\x82"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const std::string got = r.cyrillic ? Utf8FromCyrillicBytes(r.bytes.data(), r.bytes.size())
+                                           : Utf8FromSystemBytes(r.bytes.data(), r.bytes.size());
+        EXPECT_EQ(got, r.utf8);
+        EXPECT_TRUE(IsValidUtf8(got.data(), got.size()));
+    }
+}
+
+TEST(FillRect, PaintsOnlyTheRectangleAndClipsToTheBitmap)
+{
+    Canvas c(40, 30, kBlackPlusOne);
+    RECT rc{5, 6, 15, 20};
+    EXPECT_EQ(FillRect(c.dc, &rc, SysColorBrush(COLOR_WINDOW + 1)), 1);
+    const RECT box = c.BoxOf(NotBlack);
+    EXPECT_EQ(box.left, 5);
+    EXPECT_EQ(box.top, 6);
+    EXPECT_EQ(box.right, 15);
+    EXPECT_EQ(box.bottom, 20);
+    EXPECT_EQ(c.At(10, 10), 0xFFFFFFu);
+
+    RECT huge{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    FillRect(c.dc, &huge, SysColorBrush(kBlackPlusOne));
+    EXPECT_EQ(c.BoxOf(NotBlack).right, 0);
+    RECT inverted{30, 20, 10, 5};
+    FillRect(c.dc, &inverted, reinterpret_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    EXPECT_EQ(c.BoxOf(NotBlack).right, 0);
+}
+
+TEST(DrawText, PlacesTheCellsByTheFormatFlags)
+{
+    // On black, the text's white cells show where it went.
+    const RECT rc{20, 10, 380, 110};
+    const struct {
+        const char* name;
+        UINT format;
+        Align h;
+        bool bottom;
+    } rows[] = {
+        {"hint: first line, centred", DT_CENTER, Align::Centre, false},
+        {"name: bottom left", DT_SINGLELINE | DT_BOTTOM, Align::Left, true},
+        {"sound: bottom right", DT_SINGLELINE | DT_BOTTOM | DT_RIGHT, Align::Right, true},
+        {"word: bottom centre", DT_SINGLELINE | DT_BOTTOM | DT_CENTER, Align::Centre, true},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        Canvas c(400, 120, kBlackPlusOne);
+        RECT layout = rc;
+        const int height = DrawTextA(c.dc, "Mama", -1, &layout, r.format);
+        const RECT box = c.BoxOf(NotBlack);
+        ASSERT_GT(box.right, box.left);
+        // One cell high, close to the classic 16 pixels, never wrapped onto a second line.
+        EXPECT_EQ(box.bottom - box.top, height);
+        EXPECT_GE(height, 13);
+        EXPECT_LE(height, 16);
+        EXPECT_EQ(r.bottom ? box.bottom : box.top, r.bottom ? rc.bottom : rc.top);
+        const int centreTwice = box.left + box.right - (rc.left + rc.right);
+        switch (r.h) {
+        case Align::Left:
+            EXPECT_EQ(box.left, rc.left);
+            break;
+        case Align::Centre:
+            EXPECT_LE(std::abs(centreTwice), 1);
+            break;
+        case Align::Right:
+            EXPECT_EQ(box.right, rc.right);
+            break;
+        }
+    }
+}
+
+TEST(DrawText, ClipsToTheRectangleAndSurvivesAnyBytes)
+{
+    Canvas c(200, 60, kBlackPlusOne);
+    // Far wider than the rectangle, and past both ends of the bitmap once centred.
+    std::string longText(100000, 'W');
+    RECT narrow{50, 0, 150, 60};
+    DrawTextA(c.dc, longText.c_str(), static_cast<int>(longText.size()), &narrow,
+              DT_SINGLELINE | DT_BOTTOM | DT_CENTER);
+    RECT box = c.BoxOf(NotBlack);
+    EXPECT_EQ(box.left, 50);
+    EXPECT_EQ(box.right, 150);
+
+    const char broken[] = "\xFF\xC3(\xE2\x82\xF0\x9F\x98";
+    RECT all{0, 0, 200, 60};
+    for (BYTE charset : {DEFAULT_CHARSET, RUSSIAN_CHARSET}) {
+        LOGFONTA lf = WordFontRequest();
+        lf.lfHeight = 20;
+        lf.lfCharSet = charset;
+        HFONT font = CreateFontIndirectA(&lf);
+        ASSERT_NE(font, nullptr);
+        HGDIOBJ previous = SelectObject(c.dc, font);
+        EXPECT_GT(DrawTextA(c.dc, broken, -1, &all, DT_SINGLELINE), 0);
+        SelectObject(c.dc, previous);
+        DeleteObject(font);
+    }
+    EXPECT_EQ(DrawTextA(c.dc, "", 0, &all, DT_CENTER), c.dc->font->cellHeight);
+    EXPECT_EQ(DrawTextA(nullptr, "x", 1, &all, DT_CENTER), 0);
+}
+
+TEST(CreateFont, WordRequestRealisesACyrillicFaceOfAHundredPixelCell)
+{
+    const LOGFONTA lf = WordFontRequest();
+    HFONT font = CreateFontIndirectA(&lf);
+    ASSERT_NE(font, nullptr);
+    EXPECT_LE(font->cellHeight, 100);
+    EXPECT_GE(font->cellHeight, 95);
+    EXPECT_EQ(font->charset, RUSSIAN_CHARSET);
+    DeleteObject(font);
+
+    FontRequest request;
+    request.family = "Curier New";
+    request.cyrillic = true;
+    request.cellLimit = 100;
+    MatchedFace face;
+    ASSERT_TRUE(MatchFontFace(request, &face));
+    EXPECT_TRUE(std::filesystem::is_regular_file(face.file)) << face.file;
+
+    // A face name that fills its field with no terminator is read only to the field's end.
+    LOGFONTA full = WordFontRequest();
+    std::memset(full.lfFaceName, 'A', sizeof full.lfFaceName);
+    HFONT other = CreateFontIndirectA(&full);
+    EXPECT_NE(other, nullptr);
+    DeleteObject(other);
+    EXPECT_EQ(CreateFontIndirectA(nullptr), nullptr);
+}

@@ -1,0 +1,137 @@
+#include "gdi_test_support.h"
+#include "platform/imaging_internal.h"
+
+#include <SDL_image.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+// A picture file of one colour (0xAARRGGBB), written with SDL_image.
+std::string WritePicture(const std::string& name, int w, int h, Uint32 argb)
+{
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("tappy_draw_" + std::to_string(::getpid()) + "_" + name + ".png");
+    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
+    SDL_FillRect(s, nullptr, argb);
+    IMG_SavePNG(s, path.c_str());
+    SDL_FreeSurface(s);
+    return path.string();
+}
+
+GpImage* Picture(const std::string& path, UINT w, UINT h)
+{
+    auto* image = new GpImage;
+    image->path = path;
+    image->width = w;
+    image->height = h;
+    return image;
+}
+
+GpStatus Draw(Canvas& c, GpImage* image, int x, int y, int w, int h)
+{
+    GpGraphics* g = nullptr;
+    EXPECT_EQ(GdipCreateFromHDC(c.dc, &g), Gdiplus::Ok);
+    const GpStatus status = GdipDrawImageRectI(g, image, x, y, w, h);
+    GdipDeleteGraphics(g);
+    return status;
+}
+
+bool IsRed(Uint32 rgb)
+{
+    return rgb == 0xFF0000;
+}
+} // namespace
+
+TEST(ImagingDraw, SolidPictureFillsExactlyTheRectangle)
+{
+    const std::string small = WritePicture("small", 40, 30, 0xFFFF0000);
+    // Larger than the bitmap: reduced when decoded, and still one colour edge to edge.
+    const std::string large = WritePicture("large", 1600, 1200, 0xFFFF0000);
+    const struct {
+        const char* name;
+        const std::string& path;
+        RECT rect; // x, y, width, height
+        RECT box;  // expected, clipped to the 200 x 150 bitmap
+    } rows[] = {
+        {"enlarged", small, {10, 20, 80, 60}, {10, 20, 90, 80}},
+        {"aspect as given", small, {5, 5, 190, 10}, {5, 5, 195, 15}},
+        {"one pixel", small, {7, 9, 1, 1}, {7, 9, 8, 10}},
+        {"reduced", large, {30, 30, 101, 77}, {30, 30, 131, 107}},
+        {"past the top-left corner", large, {-50, -40, 100, 80}, {0, 0, 50, 40}},
+        {"past the bottom-right corner", small, {150, 120, 100, 100}, {150, 120, 200, 150}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        Canvas c(200, 150);
+        GpImage* image = Picture(r.path, 0, 0);
+        EXPECT_EQ(Draw(c, image, r.rect.left, r.rect.top, r.rect.right, r.rect.bottom),
+                  Gdiplus::Ok);
+        const RECT red = c.BoxOf(IsRed);
+        EXPECT_EQ(red.left, r.box.left);
+        EXPECT_EQ(red.top, r.box.top);
+        EXPECT_EQ(red.right, r.box.right);
+        EXPECT_EQ(red.bottom, r.box.bottom);
+        // Nothing but red and the untouched white background.
+        EXPECT_EQ(c.BoxOf([](Uint32 p) { return p != 0xFF0000 && p != 0xFFFFFF; }).right, 0);
+        GdipDisposeImage(image);
+    }
+    std::filesystem::remove(small);
+    std::filesystem::remove(large);
+}
+
+TEST(ImagingDraw, TranslucentPictureBlendsOverTheBackground)
+{
+    const std::string path = WritePicture("half", 8, 8, 0x80FF0000);
+    Canvas c(20, 20);
+    GpImage* image = Picture(path, 8, 8);
+    Draw(c, image, 0, 0, 16, 16);
+    const Uint32 p = c.At(8, 8);
+    EXPECT_EQ(p >> 16, 0xFFu);
+    EXPECT_NEAR(static_cast<int>(p >> 8 & 0xFF), 127, 2);
+    EXPECT_NEAR(static_cast<int>(p & 0xFF), 127, 2);
+    GdipDisposeImage(image);
+    std::filesystem::remove(path);
+}
+
+TEST(ImagingDraw, DisposedPictureIsNotDrawnFromTheCache)
+{
+    // A new picture may be given the address of a disposed one; its own pixels must show.
+    const std::string red = WritePicture("red", 4, 4, 0xFFFF0000);
+    const std::string blue = WritePicture("blue", 4, 4, 0xFF0000FF);
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        const bool isRed = round % 2 == 0;
+        Canvas c(10, 10);
+        GpImage* image = Picture(isRed ? red : blue, 4, 4);
+        Draw(c, image, 0, 0, 10, 10);
+        EXPECT_EQ(c.At(5, 5), isRed ? 0xFF0000u : 0x0000FFu);
+        GdipDisposeImage(image);
+    }
+    std::filesystem::remove(red);
+    std::filesystem::remove(blue);
+}
+
+TEST(ImagingDraw, UndecodablePictureDrawsNothing)
+{
+    const auto path = std::filesystem::temp_directory_path() / "tappy_draw_garbage.png";
+    {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        std::fputs("\x89PNG\r\n\x1a\n not really", f);
+        std::fclose(f);
+    }
+    Canvas c(20, 20);
+    GpImage* image = Picture(path.string(), 10, 10);
+    EXPECT_NE(Draw(c, image, 0, 0, 20, 20), Gdiplus::Ok);
+    EXPECT_TRUE(image->decodeFailed);
+    EXPECT_NE(Draw(c, image, 0, 0, 20, 20), Gdiplus::Ok);
+    EXPECT_EQ(c.BoxOf([](Uint32 p) { return p != 0xFFFFFF; }).right, 0);
+    GdipDisposeImage(image);
+    std::filesystem::remove(path);
+
+    GpGraphics* g = reinterpret_cast<GpGraphics*>(1);
+    EXPECT_NE(GdipCreateFromHDC(nullptr, &g), Gdiplus::Ok);
+    EXPECT_EQ(g, nullptr);
+    EXPECT_NE(GdipDrawImageRectI(nullptr, nullptr, 0, 0, 1, 1), Gdiplus::Ok);
+}
