@@ -32,5 +32,9 @@ protected:
     int m_nWord = -1;
     CTopicList m_topics;
 
+private:
+    // Only a window that started the worker stops it; test windows leave it alone.
+    bool m_bOwnsWorker = false;
+
     DECLARE_MESSAGE_MAP()
 };
