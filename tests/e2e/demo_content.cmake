@@ -12,3 +12,8 @@ endif()
 
 # The version block as generated, and the About box's template.
 tappy_add_test(resources_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/resources_test.cpp)
+
+# The bundled content through the real loader.
+tappy_add_test(demo_library_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/demo_library_test.cpp
+    LIBS tappy_content tappy_platform)
+target_compile_definitions(demo_library_test PRIVATE TAPPY_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
