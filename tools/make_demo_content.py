@@ -4,15 +4,17 @@
     python3 tools/make_demo_content.py demo [--package svgmoji-noto-3.2.0.tgz]
 
 Pictures are Noto Emoji art (Apache-2.0), taken from the SVG sprite sheet in the npm package
-@svgmoji/noto (fetched with `npm pack` unless --package names a tarball already at hand) and
-rendered by rsvg-convert. Each topic's own sound is its word spoken by espeak-ng; the extra
-sounds are effects synthesised with sox. Needs: npm (or --package), rsvg-convert, espeak-ng, sox.
+@svgmoji/noto (fetched from the npm registry unless --package names the tarball already at
+hand; its checksum is pinned) and rendered by rsvg-convert. Each topic's own sound is its
+word spoken by espeak-ng; the extra sounds are effects synthesised with sox. Needs
+rsvg-convert, espeak-ng and sox.
 
 Runs again from scratch each time and writes the same bytes for the same inputs, so a re-run
 shows no change in git unless the topics or the tools changed.
 """
 
 import argparse
+import hashlib
 import os
 import re
 import shutil
@@ -20,10 +22,14 @@ import subprocess
 import sys
 import tarfile
 import tempfile
+import urllib.request
 import wave
 
 NOTO_PACKAGE = "@svgmoji/noto"
 NOTO_VERSION = "3.2.0"
+NOTO_TARBALL = "https://registry.npmjs.org/@svgmoji/noto/-/noto-3.2.0.tgz"
+# The exact tarball NOTICE describes; any other bytes are refused.
+NOTO_SHA256 = "4bd1ef9824efaa08f124541a4c3420899a273333169aada20761384f9c7a35d0"
 SPRITE_IN_PACKAGE = "package/sprites/all.svg"
 
 PICTURE_SIZE = 512
@@ -164,11 +170,19 @@ def run(*args, **kwargs):
 
 
 def fetch_sprite(package, work):
-    """The SVG sprite sheet's text, from the given tarball or one fetched with npm."""
+    """The SVG sprite sheet's text, from the given tarball or one fetched from the npm
+    registry (with npm when it is installed, else directly)."""
     if package is None:
-        run("npm", "pack", "--silent", f"{NOTO_PACKAGE}@{NOTO_VERSION}", cwd=work,
-            stdout=subprocess.DEVNULL)
         package = os.path.join(work, f"svgmoji-noto-{NOTO_VERSION}.tgz")
+        if shutil.which("npm"):
+            run("npm", "pack", "--silent", f"{NOTO_PACKAGE}@{NOTO_VERSION}", cwd=work,
+                stdout=subprocess.DEVNULL)
+        else:
+            urllib.request.urlretrieve(NOTO_TARBALL, package)
+    with open(package, "rb") as f:
+        digest = hashlib.sha256(f.read()).hexdigest()
+    if digest != NOTO_SHA256:
+        sys.exit(f"{package} is not {NOTO_PACKAGE} {NOTO_VERSION} (sha256 {digest})")
     with tarfile.open(package) as tar:
         return tar.extractfile(SPRITE_IN_PACKAGE).read().decode("utf-8")
 
@@ -328,7 +342,7 @@ def main():
     parser.add_argument("--package", help=f"a local {NOTO_PACKAGE} tarball instead of npm")
     args = parser.parse_args()
     check_tables()
-    for tool in ["rsvg-convert", "espeak-ng", "sox"] + ([] if args.package else ["npm"]):
+    for tool in ["rsvg-convert", "espeak-ng", "sox"]:
         if shutil.which(tool) is None:
             sys.exit(f"{tool} is missing (make tool-deps installs the Debian packages)")
 
