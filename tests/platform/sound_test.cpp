@@ -38,31 +38,22 @@ std::vector<std::int16_t> Pattern(unsigned seed, int frames)
     return samples;
 }
 
-void Put32(std::ofstream& out, std::uint32_t v)
-{
-    out.write(reinterpret_cast<char*>(&v), 4);
-}
-void Put16(std::ofstream& out, std::uint16_t v)
-{
-    out.write(reinterpret_cast<char*>(&v), 2);
-}
-
 void WriteWave(const fs::path& path, const std::vector<std::int16_t>& samples)
 {
-    std::ofstream out(path, std::ios::binary);
     const auto bytes = static_cast<std::uint32_t>(samples.size() * 2);
-    out.write("RIFF", 4);
-    Put32(out, 36 + bytes);
-    out.write("WAVEfmt ", 8);
-    Put32(out, 16);
-    Put16(out, 1);
-    Put16(out, kChannels);
-    Put32(out, kRate);
-    Put32(out, kRate * kChannels * 2);
-    Put16(out, kChannels * 2);
-    Put16(out, 16);
-    out.write("data", 4);
-    Put32(out, bytes);
+    const std::uint32_t head[] = {0x46464952,
+                                  36 + bytes,
+                                  0x45564157,
+                                  0x20746d66,
+                                  16,
+                                  1u | (kChannels << 16),
+                                  kRate,
+                                  kRate * kChannels * 2,
+                                  (kChannels * 2) | (16u << 16),
+                                  0x61746164,
+                                  bytes};
+    std::ofstream out(path, std::ios::binary); // "RIFF", "WAVE", "fmt ", "data", little-endian
+    out.write(reinterpret_cast<const char*>(head), sizeof head);
     out.write(reinterpret_cast<const char*>(samples.data()), bytes);
 }
 
