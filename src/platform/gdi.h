@@ -51,7 +51,7 @@ struct LOGFONTA {
     char lfFaceName[LF_FACESIZE];
 };
 
-HDC CreateCompatibleDC(HDC hdc);        // hdc may be null: a context compatible with the screen
+HDC CreateCompatibleDC(HDC hdc); // hdc may be null: a context compatible with the screen
 HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height);
 BOOL DeleteDC(HDC hdc);
 BOOL DeleteObject(HGDIOBJ obj);
@@ -62,6 +62,17 @@ BOOL BitBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWOR
 int FillRect(HDC hdc, const RECT* rc, HBRUSH brush);
 int DrawTextA(HDC hdc, const char* text, int length, RECT* rc, UINT format);
 HFONT CreateFontIndirectA(const LOGFONTA* request);
+// 0x00BBGGRR, as the classic call packs a colour.
+using COLORREF = DWORD;
+constexpr COLORREF CLR_INVALID = 0xFFFFFFFFu;
+constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b)
+{
+    return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) |
+           (static_cast<COLORREF>(b) << 16);
+}
+// The colour of one pixel of the context's surface; CLR_INVALID outside it. Lets code outside
+// the platform layer (tests, benchmarks) look at what was drawn.
+COLORREF GetPixel(HDC hdc, int x, int y);
 inline HBRUSH SysColorBrush(int colorIndexPlusOne)
 {
     return reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(colorIndexPlusOne));

@@ -1,0 +1,197 @@
+// Golden checks of the whole scene on a real back buffer (SDL's dummy driver): what lands where,
+// read back pixel by pixel.
+#include "content/topic.h"
+#include "platform/gdi.h"
+#include "play/play_wnd.h"
+#include "play/scene.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <unistd.h>
+
+namespace {
+constexpr int kW = 1024;
+constexpr int kH = 768;
+const COLORREF kRed = RGB(255, 0, 0);
+const COLORREF kWhite = RGB(255, 255, 255);
+
+// A 24-bit uncompressed BMP of one colour.
+void WriteBmp(const std::filesystem::path& path, int w, int h, BYTE r, BYTE g, BYTE b)
+{
+    const int rowBytes = (w * 3 + 3) & ~3;
+    const int size = 54 + rowBytes * h;
+    unsigned char header[54] = {'B', 'M'};
+    auto put32 = [&](int at, int v) {
+        for (int i = 0; i < 4; ++i)
+            header[at + i] = static_cast<unsigned char>(v >> (8 * i));
+    };
+    put32(2, size);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, w);
+    put32(22, h);
+    header[26] = 1;
+    header[28] = 24;
+    put32(34, rowBytes * h);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(header, 1, sizeof header, f);
+    std::string row(static_cast<std::size_t>(rowBytes), '\0');
+    for (int x = 0; x < w; ++x) {
+        row[x * 3] = static_cast<char>(b);
+        row[x * 3 + 1] = static_cast<char>(g);
+        row[x * 3 + 2] = static_cast<char>(r);
+    }
+    for (int y = 0; y < h; ++y)
+        std::fwrite(row.data(), 1, row.size(), f);
+    std::fclose(f);
+}
+
+class SceneWnd : public CPlayWnd {
+public:
+    SceneWnd() : CPlayWnd(NoServices{})
+    {
+        m_rcScreen = RECT{0, 0, kW, kH};
+        m_dcMem.Attach(CreateCompatibleDC(nullptr));
+        m_bmpBack.Attach(CreateCompatibleBitmap(nullptr, kW, kH));
+        CDC::SelectGdiObject(m_dcMem.GetSafeHdc(), m_bmpBack.GetSafeHandle());
+    }
+    // A topic made the way the library makes one, from a picture in the images directory.
+    void AddTopic(const char* picture, const char* sound, const char* word)
+    {
+        auto* topic = new CTopic(CString(picture));
+        if (sound)
+            topic->GetSounds().AddUnique(CString(sound));
+        if (word)
+            topic->GetWords().AddUnique(CString(word));
+        m_topics.SetSize(m_topics.GetCount() + 1, false);
+        m_topics.SetAt(m_topics.GetCount() - 1, topic);
+    }
+    void Select(int topic, int sound, int word, int total)
+    {
+        m_nTopic = topic;
+        m_nSound = sound;
+        m_nWord = word;
+        m_nRepeatTotal = total;
+    }
+    void Paint()
+    {
+        // Dirty the buffer first, so a region the scene does not paint would show.
+        RECT all{0, 0, kW, kH};
+        FillRect(m_dcMem.GetSafeHdc(), &all, SysColorBrush(8 + 1));
+        Draw(&m_dcMem);
+    }
+    // Bounding box (right/bottom exclusive) of the pixels of the area that match; empty when
+    // none match.
+    RECT BoxOf(const std::function<bool(COLORREF)>& match, RECT area = RECT{0, 0, kW, kH})
+    {
+        RECT box{area.right, area.bottom, area.left, area.top};
+        for (int y = area.top; y < area.bottom; ++y)
+            for (int x = area.left; x < area.right; ++x)
+                if (match(GetPixel(m_dcMem.GetSafeHdc(), x, y))) {
+                    box.left = std::min<LONG>(box.left, x);
+                    box.top = std::min<LONG>(box.top, y);
+                    box.right = std::max<LONG>(box.right, x + 1);
+                    box.bottom = std::max<LONG>(box.bottom, y + 1);
+                }
+        return box;
+    }
+};
+
+bool IsInk(COLORREF c)
+{
+    return c != kWhite && c != kRed;
+}
+bool IsEmpty(const RECT& r)
+{
+    return r.right <= r.left;
+}
+
+class PlayDraw : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir =
+            std::filesystem::temp_directory_path() / ("tappy_scene_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(m_dir / "images");
+        WriteBmp(m_dir / "images" / "red.bmp", 400, 300, 255, 0, 0);
+        SetMediaDirs(CString((m_dir.string() + "/").c_str()));
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+    std::filesystem::path m_dir;
+};
+} // namespace
+
+TEST_F(PlayDraw, PictureCoversExactlyThePassedRectangleThroughThePulse)
+{
+    SceneWnd wnd;
+    wnd.AddTopic("red.bmp", nullptr, nullptr);
+    const RECT box = PictureBox(RECT{0, 0, kW, kH});
+    for (int total : {0, 20, 39, 40, 79, 80}) {
+        SCOPED_TRACE("total " + std::to_string(total));
+        wnd.Select(0, -1, -1, total);
+        wnd.Paint();
+        const PictureRect want = ComputePictureRect(box, 400, 300, total);
+        const RECT red = wnd.BoxOf([](COLORREF c) { return c == kRed; });
+        EXPECT_EQ(red.left, want.x);
+        EXPECT_EQ(red.top, want.y);
+        EXPECT_EQ(red.right, want.x + want.width);
+        EXPECT_EQ(red.bottom, want.y + want.height);
+    }
+}
+
+TEST_F(PlayDraw, WithoutATopicOnlyTheBackgroundAndTheHintsLine)
+{
+    SceneWnd wnd;
+    wnd.Select(-1, -1, -1, 0);
+    wnd.Paint();
+    const RECT ink = wnd.BoxOf(IsInk);
+    ASSERT_FALSE(IsEmpty(ink));
+    EXPECT_GE(ink.top, 0);
+    EXPECT_LE(ink.bottom, 16);
+    EXPECT_LE(std::abs(ink.left + ink.right - kW), 4) << "the hint is centred";
+    EXPECT_TRUE(IsEmpty(wnd.BoxOf([](COLORREF c) { return c == kRed; })));
+}
+
+TEST_F(PlayDraw, TopicWithoutSoundsOrWordsShowsPictureAndNameOnly)
+{
+    SceneWnd wnd;
+    wnd.AddTopic("red.bmp", nullptr, nullptr);
+    wnd.Select(0, -1, -1, 39);
+    wnd.Paint();
+    EXPECT_FALSE(IsEmpty(wnd.BoxOf([](COLORREF c) { return c == kRed; })));
+    const RECT bottom = wnd.BoxOf(IsInk, RECT{0, kH - 130, kW, kH});
+    ASSERT_FALSE(IsEmpty(bottom));
+    EXPECT_LE(bottom.left, 2); // the first glyph's side bearing
+    EXPECT_LT(bottom.right, kW / 4) << "nothing but the name";
+    EXPECT_GE(bottom.top, kH - 16);
+}
+
+TEST_F(PlayDraw, BottomEdgeCarriesNameLeftWordCentreSoundRight)
+{
+    SceneWnd wnd;
+    wnd.AddTopic("red.bmp", "moo.wav", "\xD0\x9A\xD0\xBE\xD1\x82");
+    wnd.Select(0, 0, 0, 0);
+    wnd.Paint();
+    const RECT name = wnd.BoxOf(IsInk, RECT{0, kH - 130, kW / 4, kH});
+    const RECT word = wnd.BoxOf(IsInk, RECT{kW / 4, kH - 130, 3 * kW / 4, kH});
+    const RECT sound = wnd.BoxOf(IsInk, RECT{3 * kW / 4, kH - 130, kW, kH});
+    ASSERT_FALSE(IsEmpty(name));
+    ASSERT_FALSE(IsEmpty(word));
+    ASSERT_FALSE(IsEmpty(sound));
+    EXPECT_LE(name.left, 2);
+    EXPECT_GE(sound.right, kW - 2);
+    EXPECT_GE(name.top, kH - 16);
+    EXPECT_GE(sound.top, kH - 16);
+    // Large letters in a cell of at most 100 pixels, standing on the bottom edge, centred.
+    EXPECT_GE(word.top, kH - 100);
+    EXPECT_GT(word.bottom - word.top, 50);
+    EXPECT_LE(std::abs(word.left + word.right - kW), 12);
+    // The picture box ends 130 pixels above the bottom, so no text was painted over.
+    const RECT red = wnd.BoxOf([](COLORREF c) { return c == kRed; });
+    EXPECT_LE(red.bottom, kH - 130);
+}
