@@ -4,7 +4,7 @@
     python3 tools/make_demo_content.py demo [--package svgmoji-noto-3.2.0.tgz]
 
 Pictures are Noto Emoji art (Apache-2.0), taken from the SVG sprite sheet in the npm package
-@svgmoji/noto (fetched from the npm registry unless --package names the tarball already at
+@svgmoji/noto (fetched with npm unless --package names the tarball already at
 hand; its checksum is pinned) and rendered by rsvg-convert. Each topic's own sound is its
 word spoken by espeak-ng; the extra sounds are effects synthesised with sox. Needs
 rsvg-convert, espeak-ng and sox.
@@ -22,12 +22,10 @@ import subprocess
 import sys
 import tarfile
 import tempfile
-import urllib.request
 import wave
 
 NOTO_PACKAGE = "@svgmoji/noto"
 NOTO_VERSION = "3.2.0"
-NOTO_TARBALL = "https://registry.npmjs.org/@svgmoji/noto/-/noto-3.2.0.tgz"
 # The exact tarball NOTICE describes; any other bytes are refused.
 NOTO_SHA256 = "4bd1ef9824efaa08f124541a4c3420899a273333169aada20761384f9c7a35d0"
 SPRITE_IN_PACKAGE = "package/sprites/all.svg"
@@ -170,15 +168,13 @@ def run(*args, **kwargs):
 
 
 def fetch_sprite(package, work):
-    """The SVG sprite sheet's text, from the given tarball or one fetched from the npm
-    registry (with npm when it is installed, else directly)."""
+    """The SVG sprite sheet's text, from the given tarball or one fetched with npm."""
     if package is None:
         package = os.path.join(work, f"svgmoji-noto-{NOTO_VERSION}.tgz")
-        if shutil.which("npm"):
-            run("npm", "pack", "--silent", f"{NOTO_PACKAGE}@{NOTO_VERSION}", cwd=work,
-                stdout=subprocess.DEVNULL)
-        else:
-            urllib.request.urlretrieve(NOTO_TARBALL, package)
+        if not shutil.which("npm"):
+            sys.exit("npm is needed to fetch the picture art (or pass --package TARBALL)")
+        run("npm", "pack", "--silent", f"{NOTO_PACKAGE}@{NOTO_VERSION}", cwd=work,
+            stdout=subprocess.DEVNULL)
     with open(package, "rb") as f:
         digest = hashlib.sha256(f.read()).hexdigest()
     if digest != NOTO_SHA256:

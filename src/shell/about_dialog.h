@@ -1,8 +1,7 @@
 #pragma once
 // The About box shown on the way out: dialog template 100, no parent, nothing of its own.
 #include "platform/app.h"
-
-constexpr UINT IDD_ABOUTBOX = 100;
+#include "res/resource.h"
 
 class CAboutDialog : public CDialog {
 public:
