@@ -1,0 +1,4 @@
+tappy_add_test(play_wnd_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/play_wnd_test.cpp
+    LIBS tappy_play
+    LABELS tsan)

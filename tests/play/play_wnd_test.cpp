@@ -1,0 +1,284 @@
+// The key response with the sound flags under the test's control: no worker runs, and the test
+// plays the worker's part by setting the flags between messages.
+#include "play/play_wnd.h"
+
+#include "content/topic.h"
+#include "platform/runtime.h"
+#include "sound/sound_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <climits>
+#include <set>
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr UINT kKeyA = 'A';
+constexpr UINT kKeyB = 'B';
+
+class TestPlayWnd : public CPlayWnd {
+public:
+    TestPlayWnd() : CPlayWnd(NoServices{}) {}
+
+    void AddTopic(const std::string& name, int sounds, int words)
+    {
+        auto* topic = new CTopic(CString(name + ".png"));
+        for (int i = 0; i < sounds; ++i)
+            topic->GetSounds().AddUnique(CString(name + "_s" + std::to_string(i) + ".wav"));
+        for (int i = 0; i < words; ++i)
+            topic->GetWords().AddUnique(CString(name + "_w" + std::to_string(i)));
+        const int n = m_topics.GetCount() + 1;
+        m_topics.SetSize(n, false);
+        m_topics.SetAt(n - 1, topic);
+    }
+    // As the first show does once the library is loaded.
+    void FirstChoice()
+    {
+        m_bLoaded = true;
+        OnKeyDown(0, 0, 0);
+    }
+    void Key(UINT key, UINT repeat = 1, UINT message = WM_KEYDOWN)
+    {
+        SendMessage(message, key, MAKELPARAM(static_cast<WORD>(repeat), 0));
+    }
+    CString SoundPath() const
+    {
+        return GetSoundsDir() + m_topics.GetAt(m_nTopic)->GetSounds().GetAt(m_nSound);
+    }
+    using CPlayWnd::m_bLoaded;
+    using CPlayWnd::m_nLastKey;
+    using CPlayWnd::m_nRepeatTotal;
+    using CPlayWnd::m_nSound;
+    using CPlayWnd::m_nTopic;
+    using CPlayWnd::m_nWord;
+    using CPlayWnd::m_topics;
+};
+
+// The draws a new choice makes from a given seed: topic, word, then sound.
+struct Draws {
+    int topic, word, sound;
+};
+Draws DrawsFor(unsigned seed, int topics, int words, int sounds, bool newChoice)
+{
+    crt::srand(seed);
+    Draws d{-1, -1, -1};
+    if (newChoice) {
+        d.topic = TopicIndexFromDraw(crt::rand(), topics);
+        d.word = RandomIndexFromDraw(crt::rand(), words);
+    }
+    d.sound = RandomIndexFromDraw(crt::rand(), sounds);
+    crt::srand(seed);
+    return d;
+}
+
+std::atomic<int> g_inPlay{0};
+std::atomic<int> g_plays{0};
+std::atomic<bool> g_bad{false};
+
+void ShortPlay(const char* path)
+{
+    if (g_inPlay++ != 0 || std::string_view(path).rfind("/media/", 0) != 0)
+        g_bad = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    --g_inPlay;
+    ++g_plays;
+}
+
+class PlayWndTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetSoundWorkerForTest();
+        SetMediaDirs("/media/");
+    }
+    void TearDown() override { ResetSoundWorkerForTest(); }
+};
+
+} // namespace
+
+TEST_F(PlayWndTest, WorkedSequenceOfNineSteps)
+{
+    struct Step {
+        const char* event;     // the case each message takes, as the worked sequence names it
+        bool pending, playing; // as the worker left them when the messages arrive
+        UINT message, key;
+        int messages;
+        bool newChoice;
+        int lastKey, total;
+        bool request;
+    };
+    const Step steps[] = {
+        {"1 first show: new choice", false, false, 0, 0, 1, true, 0, 0, true},
+        {"2 the worker takes it", false, true, 0, 0, 0, false, 0, 0, false},
+        {"3 A: sound playing", false, true, WM_KEYDOWN, kKeyA, 1, false, -1, 0, false},
+        {"4 A after the end: new choice", false, false, WM_KEYDOWN, kKeyA, 1, true, 'A', 0, true},
+        {"5 A held: same key", false, true, WM_KEYDOWN, kKeyA, 10, false, 'A', 10, false},
+        {"6 A held, ended: same key", false, false, WM_KEYDOWN, kKeyA, 1, false, 'A', 11, true},
+        {"7 B: request waiting", true, false, WM_KEYDOWN, kKeyB, 1, false, -1, 11, true},
+        {"8 Alt+B held: playing", false, true, WM_SYSKEYDOWN, kKeyB, 3, false, -1, 11, false},
+        {"9 B held, ended: new choice", false, false, WM_KEYDOWN, kKeyB, 1, true, 'B', 0, true},
+    };
+
+    TestPlayWnd wnd;
+    for (const char* name : {"cat", "dog", "cow", "owl"})
+        wnd.AddTopic(name, 3, 2);
+    unsigned seed = 100;
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.event);
+        g_bSoundPlaying = s.playing;
+        PostSoundRequest("stale");
+        g_bSoundPending = s.pending;
+        const int topicBefore = wnd.m_nTopic, wordBefore = wnd.m_nWord;
+        const int soundBefore = wnd.m_nSound;
+
+        const Draws d = DrawsFor(++seed, 4, 2, 3, s.newChoice);
+        if (s.message == 0 && s.messages == 1)
+            wnd.FirstChoice();
+        for (int i = 0; s.message != 0 && i < s.messages; ++i)
+            wnd.Key(s.key, 1, s.message);
+
+        EXPECT_EQ(wnd.m_nLastKey, s.lastKey);
+        EXPECT_EQ(wnd.m_nRepeatTotal, s.total);
+        EXPECT_EQ(wnd.m_nTopic, s.newChoice ? d.topic : topicBefore);
+        EXPECT_EQ(wnd.m_nWord, s.newChoice ? d.word : wordBefore);
+        if (s.request) {
+            EXPECT_EQ(wnd.m_nSound, d.sound);
+            EXPECT_TRUE(g_bSoundPending);
+            EXPECT_EQ(g_strSoundPath, wnd.SoundPath());
+        } else {
+            EXPECT_EQ(wnd.m_nSound, soundBefore);
+            EXPECT_EQ(g_bSoundPending, s.pending);
+            EXPECT_EQ(g_strSoundPath, "stale");
+        }
+    }
+}
+
+TEST_F(PlayWndTest, SameKeyAddsItsRepeatCountAndKeepsTheTotalInRange)
+{
+    struct Row {
+        int before;
+        UINT repeat;
+        int after;
+    };
+    // The last row wraps by whole pulse cycles, so the picture keeps its phase.
+    const Row rows[] = {{0, 5, 5}, {7, 0, 7}, {INT_MAX - 2, 65535, INT_MAX - 67}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.repeat);
+        TestPlayWnd wnd;
+        wnd.AddTopic("cat", 1, 1);
+        wnd.FirstChoice();
+        g_bSoundPending = false;
+        wnd.Key(kKeyA);
+        wnd.m_nRepeatTotal = r.before;
+        g_bSoundPlaying = true;
+        wnd.Key(kKeyA, r.repeat);
+        EXPECT_EQ(wnd.m_nRepeatTotal, r.after);
+        EXPECT_GE(wnd.m_nRepeatTotal, 0);
+        EXPECT_EQ(wnd.m_nRepeatTotal % 80, (static_cast<long long>(r.before) + r.repeat) % 80);
+        g_bSoundPlaying = false;
+    }
+}
+
+TEST_F(PlayWndTest, EmptyLibraryCountsKeysButShowsAndRequestsNothing)
+{
+    TestPlayWnd wnd;
+    wnd.SendMessage(WM_SHOWWINDOW, TRUE, 0); // nothing beside the test program to load
+    EXPECT_TRUE(wnd.m_bLoaded);
+    EXPECT_EQ(wnd.m_nLastKey, 0);
+    wnd.Key(kKeyA);
+    wnd.Key(kKeyA, 3);
+    EXPECT_EQ(wnd.m_nLastKey, static_cast<int>(kKeyA));
+    EXPECT_EQ(wnd.m_nRepeatTotal, 3);
+    wnd.Key(kKeyB, 1, WM_SYSKEYDOWN);
+    EXPECT_EQ(wnd.m_nLastKey, static_cast<int>(kKeyB));
+    EXPECT_EQ(wnd.m_nRepeatTotal, 0);
+    EXPECT_EQ(wnd.m_nTopic, -1);
+    EXPECT_EQ(wnd.m_nWord, -1);
+    EXPECT_EQ(wnd.m_nSound, -1);
+    EXPECT_FALSE(g_bSoundPending);
+}
+
+TEST_F(PlayWndTest, TopicWithoutSoundsOrWords)
+{
+    struct Row {
+        const char* name;
+        int sounds, words;
+    };
+    for (const Row& r : {Row{"no sounds", 0, 2}, Row{"no words", 2, 0}}) {
+        SCOPED_TRACE(r.name);
+        ResetSoundWorkerForTest();
+        TestPlayWnd wnd;
+        wnd.AddTopic("only", r.sounds, r.words);
+        wnd.FirstChoice();
+        EXPECT_EQ(wnd.m_nTopic, 0);
+        EXPECT_EQ(wnd.m_nWord >= 0, r.words > 0);
+        EXPECT_EQ(wnd.m_nSound >= 0, r.sounds > 0);
+        EXPECT_EQ(g_bSoundPending.load(), r.sounds > 0);
+    }
+}
+
+TEST_F(PlayWndTest, SecondShowNeitherReloadsNorChooses)
+{
+    TestPlayWnd wnd;
+    wnd.AddTopic("cat", 2, 2);
+    wnd.AddTopic("dog", 2, 2);
+    wnd.SendMessage(WM_SHOWWINDOW, TRUE, 0);
+    ASSERT_GE(wnd.m_nTopic, 0);
+    ResetSoundWorkerForTest();
+    wnd.Key(kKeyA);
+    wnd.Key(kKeyA, 4);
+    ResetSoundWorkerForTest();
+    const int topic = wnd.m_nTopic, word = wnd.m_nWord, sound = wnd.m_nSound;
+
+    wnd.SendMessage(WM_SHOWWINDOW, FALSE, 0);
+    wnd.SendMessage(WM_SHOWWINDOW, TRUE, 0);
+    EXPECT_EQ(wnd.m_topics.GetCount(), 2);
+    EXPECT_EQ(wnd.m_nLastKey, static_cast<int>(kKeyA));
+    EXPECT_EQ(wnd.m_nRepeatTotal, 4);
+    EXPECT_EQ(wnd.m_nTopic, topic);
+    EXPECT_EQ(wnd.m_nWord, word);
+    EXPECT_EQ(wnd.m_nSound, sound);
+    EXPECT_FALSE(g_bSoundPending);
+}
+
+TEST_F(PlayWndTest, EveryTopicIndexIsReachableAndNeverTheCount)
+{
+    // Alternating keys with nothing waiting or playing make a new choice every time.
+    TestPlayWnd wnd;
+    for (int i = 0; i < 7; ++i)
+        wnd.AddTopic("t" + std::to_string(i), 1, 1);
+    crt::srand(1);
+    std::set<int> chosen;
+    for (int i = 0; i < 400; ++i) {
+        wnd.Key(i % 2 ? kKeyA : kKeyB);
+        g_bSoundPending = false;
+        chosen.insert(wnd.m_nTopic);
+    }
+    EXPECT_EQ(chosen, (std::set<int>{0, 1, 2, 3, 4, 5, 6}));
+}
+
+TEST_F(PlayWndTest, KeysRaceARunningWorkerSafely)
+{
+    TestPlayWnd wnd;
+    for (const char* name : {"cat", "dog", "cow"})
+        wnd.AddTopic(name, 3, 1);
+    SetSoundPlayFunction(&ShortPlay);
+    StartSoundWorker();
+    wnd.FirstChoice();
+    for (int i = 0; i < 3000; ++i) {
+        wnd.Key(kKeyA + static_cast<UINT>(i % 3), 1, i % 2 ? WM_KEYDOWN : WM_SYSKEYDOWN);
+        if (i % 20 == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    StopSoundWorker();
+    SetSoundPlayFunction(nullptr);
+
+    EXPECT_FALSE(g_bad);
+    EXPECT_GT(g_plays.load(), 0);
+    ASSERT_GE(wnd.m_nTopic, 0);
+    ASSERT_LT(wnd.m_nTopic, 3);
+    EXPECT_LT(wnd.m_nSound, 3);
+}
