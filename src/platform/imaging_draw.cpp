@@ -42,24 +42,68 @@ Uint32* Row(SDL_Surface* s, int y)
     return reinterpret_cast<Uint32*>(static_cast<Uint8*>(s->pixels) + std::int64_t{y} * s->pitch);
 }
 
-// Premultiplies in place; returns whether every pixel is opaque (the cheaper draw then applies).
-bool Premultiply(SDL_Surface* s)
-{
-    bool opaque = true;
-    for (int y = 0; y < s->h; ++y) {
-        Uint32* p = Row(s, y);
-        for (int x = 0; x < s->w; ++x) {
-            const Uint32 a = p[x] >> 24;
-            if (a == 255)
-                continue;
-            opaque = false;
-            const Uint32 rb = ((p[x] & 0xFF00FF) * a + 0x800080) >> 8 & 0xFF00FF;
-            const Uint32 g = ((p[x] & 0x00FF00) * a + 0x008000) >> 8 & 0x00FF00;
-            p[x] = (a << 24) | rb | g;
+// Rows of a decoded picture as premultiplied ARGB8888. The usual decoder outputs (24-bit RGB,
+// 32-bit with masks) are read directly; anything else (palettes, 16-bit) is converted once by
+// SDL first. Reading row by row lets a large photo be reduced without a full 32-bit copy.
+class RowSource {
+public:
+    explicit RowSource(SDL_Surface* loaded) : m_src(loaded)
+    {
+        const Uint32 f = loaded->format->format;
+        m_rgb24 = f == SDL_PIXELFORMAT_RGB24;
+        m_bgr24 = f == SDL_PIXELFORMAT_BGR24;
+        const bool masked32 = loaded->format->BytesPerPixel == 4 && !loaded->format->palette;
+        if (!m_rgb24 && !m_bgr24 && !masked32) {
+            m_converted = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
+            m_src = m_converted;
         }
     }
-    return opaque;
-}
+    ~RowSource()
+    {
+        if (m_converted)
+            SDL_FreeSurface(m_converted);
+    }
+    RowSource(const RowSource&) = delete;
+    RowSource& operator=(const RowSource&) = delete;
+
+    bool ok() const { return m_src != nullptr; }
+    bool opaque() const { return m_opaque; }
+    int w() const { return m_src->w; }
+    int h() const { return m_src->h; }
+
+    void Read(int y, Uint32* out)
+    {
+        const auto* in = static_cast<const Uint8*>(m_src->pixels) + std::int64_t{y} * m_src->pitch;
+        const int n = m_src->w;
+        if (m_rgb24 || m_bgr24) {
+            const int r = m_rgb24 ? 0 : 2, b = m_rgb24 ? 2 : 0;
+            for (int x = 0; x < n; ++x, in += 3)
+                out[x] = 0xFF000000u | Uint32{in[r]} << 16 | Uint32{in[1]} << 8 | in[b];
+            return;
+        }
+        const SDL_PixelFormat* f = m_src->format;
+        const auto* px = reinterpret_cast<const Uint32*>(in);
+        for (int x = 0; x < n; ++x) {
+            const Uint32 v = px[x];
+            const Uint32 a = f->Amask ? (v & f->Amask) >> f->Ashift : 255;
+            Uint32 c = a << 24 | ((v & f->Rmask) >> f->Rshift) << 16 |
+                       ((v & f->Gmask) >> f->Gshift) << 8 | ((v & f->Bmask) >> f->Bshift);
+            if (a != 255) {
+                m_opaque = false;
+                const Uint32 rb = (((c & 0xFF00FF) * a + 0x800080) >> 8) & 0xFF00FF;
+                const Uint32 g = (((c & 0x00FF00) * a + 0x008000) >> 8) & 0x00FF00;
+                c = a << 24 | rb | g;
+            }
+            out[x] = c;
+        }
+    }
+
+private:
+    SDL_Surface* m_src;
+    SDL_Surface* m_converted = nullptr;
+    bool m_rgb24 = false, m_bgr24 = false;
+    bool m_opaque = true;
+};
 
 // Area-averaging weights for one axis: output i covers source [i*r, (i+1)*r), r = from/to.
 struct Taps {
@@ -112,29 +156,32 @@ inline void Accumulate(std::uint32_t acc[4], Uint32 p, std::uint32_t w)
     acc[3] += (p >> 24) * w;
 }
 
-// Box-filter reduction of a premultiplied ARGB8888 surface: columns first, then rows.
-SDL_Surface* Reduce(SDL_Surface* src, int toW, int toH)
+// Box-filter reduction to toW x toH: columns first, row by row as they are read, then rows.
+SDL_Surface* Reduce(RowSource& src, int toW, int toH)
 {
-    SDL_Surface* mid = SDL_CreateRGBSurfaceWithFormat(0, toW, src->h, 32, SDL_PIXELFORMAT_ARGB8888);
+    SDL_Surface* mid =
+        SDL_CreateRGBSurfaceWithFormat(0, toW, src.h(), 32, SDL_PIXELFORMAT_ARGB8888);
     SDL_Surface* out = SDL_CreateRGBSurfaceWithFormat(0, toW, toH, 32, SDL_PIXELFORMAT_ARGB8888);
     if (!mid || !out) {
         SDL_FreeSurface(mid);
         SDL_FreeSurface(out);
         return nullptr;
     }
-    const Taps cols = AreaTaps(src->w, toW);
-    for (int y = 0; y < src->h; ++y) {
-        const Uint32* in = Row(src, y);
+    std::vector<Uint32> line(static_cast<std::size_t>(src.w()));
+    const Taps cols = AreaTaps(src.w(), toW);
+    for (int y = 0; y < src.h(); ++y) {
+        src.Read(y, line.data());
         Uint32* o = Row(mid, y);
         for (int x = 0; x < toW; ++x) {
             std::uint32_t acc[4] = {0, 0, 0, 0};
             const std::uint32_t* w = &cols.w[cols.at[x]];
+            const Uint32* in = &line[static_cast<std::size_t>(cols.first[x])];
             for (int k = 0; k < cols.count[x]; ++k)
-                Accumulate(acc, in[cols.first[x] + k], w[k]);
+                Accumulate(acc, in[k], w[k]);
             o[x] = Pack(acc);
         }
     }
-    const Taps rows = AreaTaps(src->h, toH);
+    const Taps rows = AreaTaps(src.h(), toH);
     std::vector<std::uint32_t> acc(static_cast<std::size_t>(toW) * 4);
     for (int y = 0; y < toH; ++y) {
         std::fill(acc.begin(), acc.end(), 0);
@@ -158,25 +205,35 @@ bool Decode(const GpImage* image, int fitW, int fitH, Decoded* out)
     SDL_Surface* loaded = IMG_Load(image->path.c_str());
     if (!loaded)
         return false;
-    SDL_Surface* argb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
-    SDL_FreeSurface(loaded);
-    if (!argb)
-        return false;
-    out->image = image;
-    out->opaque = Premultiply(argb);
-    out->reduced = false;
-    const double scale =
-        std::min(static_cast<double>(fitW) / argb->w, static_cast<double>(fitH) / argb->h);
-    if (scale < 1.0) {
-        const int toW = std::max(1, static_cast<int>(argb->w * scale + 0.5));
-        const int toH = std::max(1, static_cast<int>(argb->h * scale + 0.5));
-        if (SDL_Surface* small = Reduce(argb, toW, toH)) {
-            SDL_FreeSurface(argb);
-            argb = small;
-            out->reduced = true;
+    SDL_Surface* pixels = nullptr;
+    bool opaque = true;
+    bool reduced = false;
+    {
+        RowSource src(loaded);
+        if (src.ok()) {
+            const double scale =
+                std::min(static_cast<double>(fitW) / src.w(), static_cast<double>(fitH) / src.h());
+            if (scale < 1.0) {
+                const int toW = std::max(1, static_cast<int>(src.w() * scale + 0.5));
+                const int toH = std::max(1, static_cast<int>(src.h() * scale + 0.5));
+                pixels = Reduce(src, toW, toH);
+                reduced = pixels != nullptr;
+            } else {
+                pixels = SDL_CreateRGBSurfaceWithFormat(0, src.w(), src.h(), 32,
+                                                        SDL_PIXELFORMAT_ARGB8888);
+                for (int y = 0; pixels && y < src.h(); ++y)
+                    src.Read(y, Row(pixels, y));
+            }
+            opaque = src.opaque();
         }
     }
-    out->pixels = argb;
+    SDL_FreeSurface(loaded);
+    if (!pixels)
+        return false;
+    out->image = image;
+    out->pixels = pixels;
+    out->opaque = opaque;
+    out->reduced = reduced;
     return true;
 }
 
