@@ -6,6 +6,7 @@
 // picture that exists only while it is being decoded.
 #include "platform/gdi_internal.h"
 #include "platform/imaging_internal.h"
+#include "platform/jpeg_scaled.h"
 
 #include <SDL_image.h>
 
@@ -202,7 +203,9 @@ SDL_Surface* Reduce(RowSource& src, int toW, int toH)
 // Decodes the picture and, when it is larger than fitW x fitH, reduces it to fit.
 bool Decode(const GpImage* image, int fitW, int fitH, Decoded* out)
 {
-    SDL_Surface* loaded = IMG_Load(image->path.c_str());
+    SDL_Surface* loaded = tappy::LoadJpegCovering(image->path.c_str(), fitW, fitH);
+    if (!loaded)
+        loaded = IMG_Load(image->path.c_str());
     if (!loaded)
         return false;
     SDL_Surface* pixels = nullptr;
