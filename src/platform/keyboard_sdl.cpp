@@ -1,17 +1,310 @@
-// Placeholder until the keyboard services land.
-#include "platform/keyboard.h"
+// The low-level keyboard filter and the exclusive keyboard grab behind it.
+//
+// SDL 2.26 alone does not keep a grab: it ignores the result of its XGrabKeyboard (which fails
+// while another client holds the keyboard), and it ungrabs whenever its window loses focus. So
+// on X11 the grab is taken again here and its result checked; while it does not hold, or while
+// another window has the focus, a timer re-asserts it about twice a second, and focus changes
+// are seen as they happen (through SDL's system events) rather than after SDL's focus delay.
+// On Wayland, SDL's keyboard grab asks the compositor to inhibit its shortcuts.
+#include "platform/keymap.h"
+#include "platform/wnd_internal.h"
 
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+
+#include <bitset>
 #include <cstring>
+#include <new>
 
-HHOOK SetWindowsHookExA(int, HOOKPROC, HINSTANCE, DWORD) { return nullptr; }
-LRESULT CallNextHookEx(HHOOK, int, WPARAM, LPARAM) { return 0; }
-BOOL UnhookWindowsHookEx(HHOOK) { return FALSE; }
-short GetAsyncKeyState(int) { return 0; }
+struct HookImpl {
+    HOOKPROC proc = nullptr;
+    HWND target = nullptr; // the window that holds the grab
+    bool settled = false;  // grab held and focus ours: no re-assertion needed
+    SDL_TimerID timer = 0;
+};
+
+namespace {
+
+constexpr Uint32 kReassertMs = 500;
+
+HookImpl* g_hook = nullptr;
+// Keys whose press the filter swallowed: their release is swallowed too, even if the modifiers
+// changed in between, so the window never sees half a key.
+std::bitset<SDL_NUM_SCANCODES> g_swallowed;
+// While the filter runs, the modifier state of the event it judges: what was down at that key
+// press, not after the keys queued behind it.
+bool g_inFilter = false;
+Uint16 g_filterMod = 0;
+
+bool IsX11()
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver && std::strcmp(driver, "x11") == 0;
+}
+
+bool X11Handles(SDL_Window* window, Display** display, Window* xwindow)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
+        return false;
+    *display = info.info.x11.display;
+    *xwindow = info.info.x11.window;
+    return true;
+}
+
+Uint32 PushTick(Uint32 interval, void* /*param*/)
+{
+    SDL_Event event{};
+    event.type = tappy::GrabTickEvent();
+    SDL_PushEvent(&event);
+    return interval;
+}
+
+void StopTimer()
+{
+    if (g_hook && g_hook->timer) {
+        SDL_RemoveTimer(g_hook->timer);
+        g_hook->timer = 0;
+    }
+}
+
+void StartTimer()
+{
+    if (!g_hook || g_hook->timer)
+        return;
+    if (!SDL_WasInit(SDL_INIT_TIMER))
+        SDL_InitSubSystem(SDL_INIT_TIMER);
+    g_hook->timer = SDL_AddTimer(kReassertMs, PushTick, nullptr);
+}
+
+// Takes (or re-takes) the grab for the hook's window; keeps the timer running until it holds.
+void AssertGrab()
+{
+    if (!g_hook || !tappy::IsLiveWindow(g_hook->target) || !g_hook->target->shown) {
+        StopTimer();
+        return;
+    }
+    SDL_Window* window = g_hook->target->window;
+    // Keeps SDL's own bookkeeping in step: without the flag, SDL ungrabs on every focus change.
+    SDL_SetWindowKeyboardGrab(window, SDL_TRUE);
+    bool settled = true;
+    Display* display = nullptr;
+    Window xwindow = 0;
+    if (IsX11() && X11Handles(window, &display, &xwindow)) {
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(display, &focus, &revert);
+        if (focus != xwindow) {
+            SDL_RaiseWindow(window);
+            SDL_SetWindowInputFocus(window);
+        }
+        // A second grab by the same client just renews it; another client's makes this fail.
+        const int status =
+            XGrabKeyboard(display, xwindow, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+        XFlush(display);
+        settled = status == GrabSuccess && focus == xwindow;
+    }
+    g_hook->settled = settled;
+    if (settled)
+        StopTimer();
+    else
+        StartTimer();
+}
+
+void ReleaseGrab(HookImpl* hook)
+{
+    if (!tappy::IsLiveWindow(hook->target))
+        return;
+    SDL_Window* window = hook->target->window;
+    SDL_SetWindowKeyboardGrab(window, SDL_FALSE);
+    Display* display = nullptr;
+    Window xwindow = 0;
+    if (IsX11() && X11Handles(window, &display, &xwindow)) {
+        XUngrabKeyboard(display, CurrentTime);
+        XFlush(display);
+    }
+}
+
+} // namespace
+
+namespace tappy {
+
+Uint32 GrabTickEvent()
+{
+    static const Uint32 type = SDL_RegisterEvents(1);
+    return type;
+}
+
+void OnGrabTick()
+{
+    AssertGrab();
+}
+
+void OnWindowShown(HWND hwnd)
+{
+    if (g_hook && g_hook->target == hwnd)
+        AssertGrab();
+}
+
+void OnFocusLost(HWND hwnd)
+{
+    if (!g_hook || g_hook->target != hwnd)
+        return;
+    g_hook->settled = false;
+    AssertGrab();
+}
+
+void OnFocusGained(HWND hwnd)
+{
+    // SDL renews its grab on focus without checking it; check it here.
+    if (g_hook && g_hook->target == hwnd)
+        AssertGrab();
+}
+
+void OnSystemEvent(const SDL_SysWMmsg* msg)
+{
+    if (!g_hook || !msg || msg->subsystem != SDL_SYSWM_X11 || !IsLiveWindow(g_hook->target))
+        return;
+    const XEvent& event = msg->msg.x11.event;
+    if (event.type != FocusOut)
+        return;
+    // Focus moving because of a grab or inside the window is not a loss.
+    const XFocusChangeEvent& focus = event.xfocus;
+    if (focus.mode == NotifyGrab || focus.mode == NotifyUngrab || focus.detail == NotifyInferior)
+        return;
+    Display* display = nullptr;
+    Window xwindow = 0;
+    if (X11Handles(g_hook->target->window, &display, &xwindow) && focus.window == xwindow)
+        OnFocusLost(g_hook->target);
+}
+
+void OnWindowDestroyed(HWND hwnd)
+{
+    // The grab goes with its window; the filter stays installed for the rest of the process.
+    if (g_hook && g_hook->target == hwnd) {
+        StopTimer();
+        g_hook->target = nullptr;
+    }
+}
+
+bool RunKeyboardFilter(const SDL_KeyboardEvent& key)
+{
+    const SDL_Scancode sc = key.keysym.scancode;
+    const bool inRange = sc >= 0 && sc < SDL_NUM_SCANCODES;
+    const bool up = key.type == SDL_KEYUP;
+    bool swallowed = false;
+    if (g_hook && g_hook->proc) {
+        const KeyInfo info = LookupKey(key.keysym.sym, sc);
+        KBDLLHOOKSTRUCT record = FilterRecordFor(info, up, key.keysym.mod, key.timestamp);
+        g_inFilter = true;
+        g_filterMod = key.keysym.mod;
+        swallowed = g_hook->proc(HC_ACTION, FilterMessageFor(info, up, key.keysym.mod),
+                                 reinterpret_cast<LPARAM>(&record)) != 0;
+        g_inFilter = false;
+    }
+    if (!inRange)
+        return swallowed;
+    if (up) {
+        swallowed = swallowed || g_swallowed[sc];
+        g_swallowed[sc] = false;
+    } else if (swallowed) {
+        g_swallowed[sc] = true;
+    } else if (!key.repeat) {
+        g_swallowed[sc] = false;
+    }
+    return swallowed;
+}
+
+} // namespace tappy
+
+HHOOK SetWindowsHookExA(int idHook, HOOKPROC proc, HINSTANCE /*hmod*/, DWORD /*dwThreadId*/)
+{
+    if (idHook != WH_KEYBOARD_LL || !proc || g_hook)
+        return nullptr;
+    g_hook = new (std::nothrow) HookImpl();
+    if (!g_hook)
+        return nullptr;
+    g_hook->proc = proc;
+    g_hook->target = tappy::KeyboardTarget();
+    AssertGrab();
+    return g_hook;
+}
+
+LRESULT CallNextHookEx(HHOOK /*hook*/, int /*nCode*/, WPARAM /*wParam*/, LPARAM /*lParam*/)
+{
+    // Tappy's filter is the only one in this process; the desktop's own shortcuts are kept
+    // out by the grab, not by a chain.
+    return 0;
+}
+
+BOOL UnhookWindowsHookEx(HHOOK hook)
+{
+    if (!hook || hook != g_hook)
+        return FALSE;
+    StopTimer();
+    ReleaseGrab(g_hook);
+    delete g_hook;
+    g_hook = nullptr;
+    g_swallowed.reset();
+    return TRUE;
+}
+
+short GetAsyncKeyState(int vKey)
+{
+    const Uint16 mod = g_inFilter ? g_filterMod : static_cast<Uint16>(SDL_GetModState());
+    Uint16 mask = 0;
+    switch (vKey) {
+    case VK_CONTROL:
+        mask = KMOD_CTRL;
+        break;
+    case VK_LCONTROL:
+        mask = KMOD_LCTRL;
+        break;
+    case VK_RCONTROL:
+        mask = KMOD_RCTRL;
+        break;
+    case VK_SHIFT:
+        mask = KMOD_SHIFT;
+        break;
+    case VK_LSHIFT:
+        mask = KMOD_LSHIFT;
+        break;
+    case VK_RSHIFT:
+        mask = KMOD_RSHIFT;
+        break;
+    case VK_MENU:
+        mask = KMOD_ALT;
+        break;
+    case VK_LMENU:
+        mask = KMOD_LALT;
+        break;
+    case VK_RMENU:
+        mask = KMOD_RALT;
+        break;
+    default:
+        return 0;
+    }
+    return (mod & mask) ? static_cast<short>(0x8000) : static_cast<short>(0);
+}
+
 BOOL GetVersionExA(OSVERSIONINFOA* info)
 {
     if (!info)
         return FALSE;
     std::memset(&info->dwMajorVersion, 0, sizeof(*info) - sizeof(info->dwOSVersionInfoSize));
+    // The version says what this display lets Tappy do: where the keyboard can be grabbed it
+    // is a system with the low-level filter; elsewhere an unknown one, so no lock is claimed.
+    const char* driver = tappy::EnsureVideo() ? SDL_GetCurrentVideoDriver() : nullptr;
+    if (driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0)) {
+        info->dwMajorVersion = 5;
+        info->dwMinorVersion = 1;
+        info->dwPlatformId = VER_PLATFORM_WIN32_NT;
+    }
     return TRUE;
 }
-BOOL SystemParametersInfoA(UINT, UINT, void*, UINT) { return TRUE; }
+
+BOOL SystemParametersInfoA(UINT /*uiAction*/, UINT /*uiParam*/, void* /*pvParam*/, UINT /*fWinIni*/)
+{
+    return TRUE;
+}

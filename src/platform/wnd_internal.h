@@ -1,0 +1,45 @@
+#pragma once
+// What a window is inside the platform layer, and the few calls that the window, keyboard and
+// message-loop files make into each other. Nothing outside src/platform/ (and its tests) sees it.
+#include "platform/keyboard.h"
+#include "platform/wnd.h"
+
+#include <SDL.h>
+
+struct WndImpl {
+    SDL_Window* window = nullptr;
+    CWnd* owner = nullptr;
+    bool invalid = false; // a WM_PAINT is due once no other event waits
+    bool shown = false;   // mapped on the screen
+};
+
+namespace tappy {
+
+// Sets the hints that must precede video start-up, then starts SDL's video once. False (with
+// SDL_GetError set) when there is no display.
+bool EnsureVideo();
+// True for a driver that puts windows on a real screen (not dummy or offscreen).
+bool VideoHasDisplay();
+
+// The live windows, oldest first. A handle not in this list is stale and is ignored.
+bool IsLiveWindow(HWND hwnd);
+HWND WindowFromSdlId(Uint32 windowId);
+// The window that keyboard input goes to: the one last focused, else the oldest live one.
+HWND KeyboardTarget();
+// The first live window whose contents are invalid, or null.
+HWND FirstInvalidWindow();
+void DestroyAllWindows();
+
+// The keyboard side of the message loop (keyboard_sdl.cpp).
+// Runs the installed low-level filter on a key event; true when it swallows the event.
+bool RunKeyboardFilter(const SDL_KeyboardEvent& key);
+// Event type of the grab re-assertion tick (an SDL user event), registered on first use.
+Uint32 GrabTickEvent();
+void OnGrabTick();
+void OnWindowShown(HWND hwnd);
+void OnFocusLost(HWND hwnd);
+void OnFocusGained(HWND hwnd);
+void OnSystemEvent(const SDL_SysWMmsg* msg);
+void OnWindowDestroyed(HWND hwnd);
+
+} // namespace tappy
