@@ -5,6 +5,8 @@
 
 #include "platform/wnd.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -29,7 +31,9 @@ int LockMethodForVersion(const OSVERSIONINFOA& info)
         char text[sizeof(info.szCSDVersion) + 1];
         std::memcpy(text, info.szCSDVersion, sizeof(info.szCSDVersion));
         text[sizeof(info.szCSDVersion)] = '\0';
-        const int servicePack = std::atoi(text + kServicePackNumberAt);
+        // strtol rather than atoi: a long run of digits saturates instead of overflowing.
+        const long number = std::strtol(text + kServicePackNumberAt, nullptr, 10);
+        const int servicePack = static_cast<int>(std::clamp<long>(number, INT_MIN, INT_MAX));
         return servicePack < 2 ? LOCKMETHOD_OLD_NT : LOCKMETHOD_HOOK;
     }
     case 3:

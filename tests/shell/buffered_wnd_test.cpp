@@ -1,0 +1,266 @@
+// The buffered window on SDL's dummy video driver (1024 x 768), driven through real events and
+// the real message pump.
+#include "shell/buffered_wnd.h"
+
+#include "platform/app.h"
+#include "platform/gdi_internal.h"
+#include "platform/wnd_internal.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+class CTestWnd : public CBufferedWnd {
+public:
+    void Draw(CDC* pDC) override
+    {
+        ++m_nDraws;
+        EXPECT_EQ(pDC, &m_dcMem);
+        SDL_Surface* s = pDC->m_hDC->surface;
+        // A pattern that differs in every row and column, so a partial copy shows.
+        for (int y = 0; y < s->h; ++y) {
+            auto* row = reinterpret_cast<Uint32*>(static_cast<Uint8*>(s->pixels) + y * s->pitch);
+            for (int x = 0; x < s->w; ++x)
+                row[x] = SDL_MapRGB(s->format, x & 0xFF, y & 0xFF, (x ^ y) & 0xFF);
+        }
+    }
+    int Width() const { return m_rcScreen.right - m_rcScreen.left; }
+    SDL_Surface* BackBuffer() const { return m_dcMem.m_hDC->surface; }
+
+    int m_nDraws = 0;
+};
+
+void Pump()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+}
+
+void PushEvent(SDL_Event event)
+{
+    ASSERT_EQ(SDL_PushEvent(&event), 1);
+}
+
+void PushClick(const CWnd& wnd, int x, int y, Uint8 button = SDL_BUTTON_LEFT)
+{
+    SDL_Event e{};
+    e.type = SDL_MOUSEBUTTONDOWN;
+    e.button.windowID = SDL_GetWindowID(wnd.m_hWnd->window);
+    e.button.button = button;
+    e.button.state = SDL_PRESSED;
+    e.button.x = x;
+    e.button.y = y;
+    PushEvent(e);
+}
+
+void PushNoise(const CWnd& wnd)
+{
+    SDL_Event key{};
+    key.type = SDL_KEYDOWN;
+    key.key.keysym.scancode = SDL_SCANCODE_A;
+    key.key.keysym.sym = SDLK_a;
+    PushEvent(key);
+    key.type = SDL_KEYUP;
+    PushEvent(key);
+    SDL_Event motion{};
+    motion.type = SDL_MOUSEMOTION;
+    motion.motion.windowID = SDL_GetWindowID(wnd.m_hWnd->window);
+    motion.motion.x = 1010;
+    motion.motion.y = 5;
+    PushEvent(motion);
+    SDL_Event release{};
+    release.type = SDL_MOUSEBUTTONUP;
+    release.button.windowID = motion.motion.windowID;
+    release.button.button = SDL_BUTTON_LEFT;
+    PushEvent(release);
+}
+
+class BufferedWnd : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        testing::internal::CaptureStderr(); // the dummy driver's "cannot lock" notice
+        ASSERT_TRUE(m_wnd.CreateFullScreen("Tappy", nullptr));
+        testing::internal::GetCapturedStderr();
+        ASSERT_EQ(m_wnd.Width(), 1024) << "the gesture rows assume the dummy driver's screen";
+        Pump();
+    }
+    CTestWnd m_wnd;
+};
+
+// A step is a press at (x, y); -1, -1 stands for key presses and mouse moves without a press.
+struct GestureRow {
+    const char* name;
+    std::vector<std::pair<int, int>> presses;
+    bool closes;
+};
+
+TEST(BufferedWndGesture, CornerPressesThroughTheMessageLoop)
+{
+    const GestureRow rows[] = {
+        {"(20,20) then (1004,0)", {{20, 20}, {1004, 0}}, true},
+        {"(0,0) then (1023,20)", {{0, 0}, {1023, 20}}, true},
+        {"(0,0) then (1003,0)", {{0, 0}, {1003, 0}}, false},
+        {"(0,0), (1003,0), (1010,5)", {{0, 0}, {1003, 0}, {1010, 5}}, false},
+        {"(21,0) then (1010,5)", {{21, 0}, {1010, 5}}, false},
+        {"(0,21) then (1010,5)", {{0, 21}, {1010, 5}}, false},
+        {"(1010,5) alone", {{1010, 5}}, false},
+        {"(1010,5) first", {{1010, 5}, {5, 5}}, false},
+        {"middle press disarms", {{5, 5}, {500, 400}, {1010, 5}}, false},
+        {"second top-left keeps armed", {{5, 5}, {5, 5}, {1010, 5}}, true},
+        {"keys and moves in between", {{5, 5}, {-1, -1}, {1010, 5}}, true},
+        {"row 21 is outside", {{0, 0}, {1004, 21}}, false},
+    };
+    for (const GestureRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        CTestWnd wnd;
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(wnd.CreateFullScreen("Tappy", nullptr));
+        testing::internal::GetCapturedStderr();
+        for (const auto& [x, y] : row.presses) {
+            if (x < 0)
+                PushNoise(wnd);
+            else
+                PushClick(wnd, x, y);
+            Pump();
+            if (!wnd.m_hWnd)
+                break;
+        }
+        EXPECT_EQ(wnd.m_hWnd == nullptr, row.closes);
+    }
+}
+
+TEST(BufferedWndGesture, NarrowScreenSquaresOverlap)
+{
+    // 40 pixels wide: a press at x 20 is in both squares, so an armed press there closes and
+    // re-arms at once.
+    EXPECT_TRUE(CornerGestureStep(true, 20, 5, 40).closeNow);
+    EXPECT_TRUE(CornerGestureStep(true, 20, 5, 40).armedAfter);
+    EXPECT_FALSE(CornerGestureStep(false, 20, 5, 40).closeNow);
+    // 41 pixels wide: the squares no longer meet.
+    EXPECT_FALSE(CornerGestureStep(true, 20, 5, 41).closeNow);
+}
+
+TEST_F(BufferedWnd, CloseRequestsBeforeTheGestureAreDropped)
+{
+    const Uint32 id = SDL_GetWindowID(m_wnd.m_hWnd->window);
+    PushClick(m_wnd, 5, 5); // armed; the requests below must not disturb that
+    SDL_Event close{};
+    close.type = SDL_WINDOWEVENT;
+    close.window.event = SDL_WINDOWEVENT_CLOSE;
+    close.window.windowID = id;
+    PushEvent(close);
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    PushEvent(quit);
+    Pump();
+    SendMessageA(m_wnd.m_hWnd, WM_CLOSE, 0, 0);
+    ASSERT_NE(m_wnd.m_hWnd, nullptr);
+
+    PushClick(m_wnd, 1010, 5);
+    Pump();
+    EXPECT_EQ(m_wnd.m_hWnd, nullptr);
+    // After the gesture, further presses and requests reach an object with no window.
+    SendMessageA(nullptr, WM_CLOSE, 0, 0);
+    m_wnd.SendMessage(WM_LBUTTONDOWN, 0, MAKELPARAM(1010, 5));
+}
+
+TEST_F(BufferedWnd, EachPaintDrawsOnceAndCopiesTheWholeBuffer)
+{
+    SDL_Surface* screen = SDL_GetWindowSurface(m_wnd.m_hWnd->window);
+    ASSERT_NE(screen, nullptr);
+    SDL_Surface* back = m_wnd.BackBuffer();
+    ASSERT_EQ(back->w, 1024);
+    ASSERT_EQ(back->h, 768);
+    ASSERT_EQ(screen->w, back->w);
+    ASSERT_EQ(screen->h, back->h);
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE(round);
+        const int before = m_wnd.m_nDraws;
+        SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 1, 2, 3));
+        RECT corner{0, 0, 10, 10}; // only a corner invalid: the whole screen is still copied
+        InvalidateRect(m_wnd.m_hWnd, &corner, FALSE);
+        Pump();
+        EXPECT_EQ(m_wnd.m_nDraws, before + 1);
+        int mismatches = 0;
+        for (int y = 0; y < back->h; ++y)
+            for (int x = 0; x < back->w; ++x) {
+                Uint8 r1, g1, b1, r2, g2, b2;
+                SDL_GetRGB(static_cast<const Uint32*>(back->pixels)[y * back->pitch / 4 + x],
+                           back->format, &r1, &g1, &b1);
+                SDL_GetRGB(static_cast<const Uint32*>(screen->pixels)[y * screen->pitch / 4 + x],
+                           screen->format, &r2, &g2, &b2);
+                mismatches += (r1 != r2 || g1 != g2 || b1 != b2);
+            }
+        EXPECT_EQ(mismatches, 0);
+    }
+}
+
+TEST_F(BufferedWnd, InvalidationsCoalesceIntoOnePaint)
+{
+    const int before = m_wnd.m_nDraws;
+    for (int i = 0; i < 20; ++i) {
+        InvalidateRect(m_wnd.m_hWnd, nullptr, FALSE);
+        PushNoise(m_wnd);
+    }
+    Pump();
+    EXPECT_EQ(m_wnd.m_nDraws, before + 1);
+}
+
+TEST(BufferedWndBase, PaintWithoutDrawKeepsTheBuffer)
+{
+    CBufferedWnd wnd;
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(wnd.CreateFullScreen("Tappy", nullptr));
+    testing::internal::GetCapturedStderr();
+    Pump();
+    CClientDC dc(&wnd);
+    SDL_Surface* screen = dc.m_hDC->surface;
+    SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 9, 9, 9));
+    InvalidateRect(wnd.m_hWnd, nullptr, FALSE);
+    Pump();
+    // The buffer was never drawn into, so it is still black everywhere after the copy.
+    Uint8 r, g, b;
+    SDL_GetRGB(static_cast<const Uint32*>(screen->pixels)[0], screen->format, &r, &g, &b);
+    EXPECT_EQ(r + g + b, 0);
+    SDL_GetRGB(static_cast<const Uint32*>(screen->pixels)[767 * screen->pitch / 4 + 1023],
+               screen->format, &r, &g, &b);
+    EXPECT_EQ(r + g + b, 0);
+}
+
+// A derived map handles WM_CLOSE itself; its other messages fall through to the base's map.
+class CRoutingWnd : public CBufferedWnd {
+public:
+    int m_nCloses = 0;
+    int m_nDraws = 0;
+    void Draw(CDC*) override { ++m_nDraws; }
+
+protected:
+    void OnClose() { ++m_nCloses; }
+    DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(CRoutingWnd, CBufferedWnd)
+ON_WM_CLOSE()
+END_MESSAGE_MAP()
+
+TEST(BufferedWndRouting, DerivedMapFirstThenBase)
+{
+    CRoutingWnd wnd;
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(wnd.CreateFullScreen("Tappy", nullptr));
+    testing::internal::GetCapturedStderr();
+    Pump();
+    EXPECT_EQ(wnd.m_nDraws, 1); // WM_PAINT reached the base's handler
+    PushClick(wnd, 5, 5);
+    PushClick(wnd, 1010, 5); // the base's gesture sends WM_CLOSE, which the derived map takes
+    Pump();
+    EXPECT_EQ(wnd.m_nCloses, 1);
+    EXPECT_NE(wnd.m_hWnd, nullptr);
+}
+
+} // namespace
