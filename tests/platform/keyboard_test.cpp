@@ -1,0 +1,172 @@
+// Key translation as a table, and the filter's place in the message loop on SDL's dummy driver.
+#include "platform/app.h"
+#include "platform/keymap.h"
+#include "platform/wnd_internal.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+using tappy::KeyMessageFor;
+using tappy::LookupKey;
+
+struct KeyRow {
+    const char* name;
+    SDL_Keycode sym;
+    SDL_Scancode scancode;
+    bool up;
+    bool repeat;
+    Uint16 mod;
+    UINT message;
+    WPARAM vk;
+    DWORD lParam;
+};
+
+constexpr KeyRow kKeyRows[] = {
+    {"letter", SDLK_a, SDL_SCANCODE_A, false, false, 0, WM_KEYDOWN, 'A', 0x001E0001},
+    {"Alt+letter", SDLK_a, SDL_SCANCODE_A, false, false, KMOD_LALT, WM_SYSKEYDOWN, 'A', 0x201E0001},
+    {"Alt alone", SDLK_LALT, SDL_SCANCODE_LALT, false, false, KMOD_LALT, WM_SYSKEYDOWN, VK_MENU,
+     0x20380001},
+    {"Alt released", SDLK_LALT, SDL_SCANCODE_LALT, true, false, 0, WM_SYSKEYUP, VK_MENU,
+     0xE0380001},
+    {"Ctrl+Alt+key", SDLK_a, SDL_SCANCODE_A, false, false, KMOD_LCTRL | KMOD_LALT, WM_KEYDOWN, 'A',
+     0x001E0001},
+    {"F10", SDLK_F10, SDL_SCANCODE_F10, false, false, 0, WM_SYSKEYDOWN, VK_F10, 0x00440001},
+    {"repeat", SDLK_a, SDL_SCANCODE_A, false, true, 0, WM_KEYDOWN, 'A', 0x401E0001},
+    {"key-up", SDLK_a, SDL_SCANCODE_A, true, false, 0, WM_KEYUP, 'A', 0xC01E0001},
+    {"extended key", SDLK_RIGHT, SDL_SCANCODE_RIGHT, false, false, 0, WM_KEYDOWN, VK_RIGHT,
+     0x014D0001},
+    {"F12", SDLK_F12, SDL_SCANCODE_F12, false, false, 0, WM_KEYDOWN, VK_F12, 0x00580001},
+    {"right Ctrl is generic and extended", SDLK_RCTRL, SDL_SCANCODE_RCTRL, false, false, KMOD_RCTRL,
+     WM_KEYDOWN, VK_CONTROL, 0x011D0001},
+    {"AZERTY A by its symbol", SDLK_a, SDL_SCANCODE_Q, false, false, 0, WM_KEYDOWN, 'A',
+     0x00100001},
+    {"Cyrillic letter by position", 0x0444, SDL_SCANCODE_A, false, false, 0, WM_KEYDOWN, 'A',
+     0x001E0001},
+    {"punctuation as VK_OEM", SDLK_SEMICOLON, SDL_SCANCODE_SEMICOLON, false, false, 0, WM_KEYDOWN,
+     0xBA, 0x00270001},
+    {"keypad digit by position", SDLK_KP_1, SDL_SCANCODE_KP_1, false, false, 0, WM_KEYDOWN, 0x61,
+     0x004F0001},
+    {"unknown key", SDLK_UNKNOWN, SDL_SCANCODE_UNKNOWN, false, false, 0, WM_KEYDOWN, 0xFF,
+     0x00000001},
+};
+
+TEST(KeyTranslation, Table)
+{
+    for (const KeyRow& row : kKeyRows) {
+        SCOPED_TRACE(row.name);
+        const auto msg =
+            KeyMessageFor(LookupKey(row.sym, row.scancode), row.up, row.repeat, row.mod);
+        EXPECT_EQ(msg.message, row.message);
+        EXPECT_EQ(msg.wParam, row.vk);
+        EXPECT_EQ(static_cast<DWORD>(msg.lParam), row.lParam);
+        EXPECT_EQ(LOWORD(msg.lParam), 1); // the repeat count the play window adds up
+    }
+}
+
+TEST(KeyTranslation, FilterSeesSidedCodesAndAltFlag)
+{
+    const auto lwin = tappy::FilterRecordFor(LookupKey(SDLK_LGUI, SDL_SCANCODE_LGUI), false, 0, 7);
+    EXPECT_EQ(lwin.vkCode, static_cast<DWORD>(VK_LWIN));
+    EXPECT_EQ(lwin.flags, LLKHF_EXTENDED);
+    const auto tab = LookupKey(SDLK_TAB, SDL_SCANCODE_TAB);
+    EXPECT_EQ(tappy::FilterRecordFor(tab, false, KMOD_LALT, 0).flags, LLKHF_ALTDOWN);
+    EXPECT_EQ(tappy::FilterRecordFor(tab, true, KMOD_LALT, 0).flags, LLKHF_ALTDOWN | LLKHF_UP);
+    EXPECT_EQ(tappy::FilterMessageFor(tab, false, KMOD_LALT), WM_SYSKEYDOWN);
+    const auto ralt = LookupKey(SDLK_RALT, SDL_SCANCODE_RALT);
+    EXPECT_EQ(tappy::FilterRecordFor(ralt, false, KMOD_RALT, 0).vkCode,
+              static_cast<DWORD>(VK_RMENU));
+}
+
+// The filter as installed: records what it sees and swallows F12, and Esc while Ctrl is down.
+struct Seen {
+    WPARAM kind;
+    DWORD vk;
+    DWORD flags;
+    bool ctrl;
+};
+std::vector<Seen> g_seen;
+LRESULT RecordingFilter(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    const auto& e = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+    const bool ctrl = GetAsyncKeyState(VK_CONTROL) < 0;
+    g_seen.push_back({wParam, e.vkCode, e.flags, ctrl});
+    if (nCode == HC_ACTION && (e.vkCode == VK_F12 || (e.vkCode == VK_ESCAPE && ctrl)))
+        return 1;
+    return CallNextHookEx(nullptr, nCode, wParam, lParam);
+}
+
+class CKeyWnd : public CWnd {
+public:
+    std::vector<std::pair<UINT, UINT>> m_keys; // message, key code
+
+protected:
+    void OnKeyDown(UINT nChar, UINT, UINT) { m_keys.emplace_back(WM_KEYDOWN, nChar); }
+    void OnKeyUp(UINT nChar, UINT, UINT) { m_keys.emplace_back(WM_KEYUP, nChar); }
+    void OnSysKeyDown(UINT nChar, UINT, UINT) { m_keys.emplace_back(WM_SYSKEYDOWN, nChar); }
+    DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(CKeyWnd, CWnd)
+ON_WM_KEYDOWN()
+ON_KEY_MESSAGE(WM_KEYUP, OnKeyUp)
+ON_KEY_MESSAGE(WM_SYSKEYDOWN, OnSysKeyDown)
+END_MESSAGE_MAP()
+
+void PushKey(Uint32 type, SDL_Keycode sym, SDL_Scancode sc, Uint16 mod)
+{
+    SDL_Event e{};
+    e.type = type;
+    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.sym = sym;
+    e.key.keysym.scancode = sc;
+    e.key.keysym.mod = mod;
+    ASSERT_EQ(SDL_PushEvent(&e), 1);
+}
+
+TEST(KeyboardFilter, RunsBeforeTheWindowAndSwallowsBothDirections)
+{
+    CKeyWnd wnd;
+    ASSERT_TRUE(wnd.CreateEx(0, AfxRegisterWndClass(0), "keys", WS_POPUP | WS_VISIBLE,
+                             RECT{0, 0, 64, 64}, nullptr, 0));
+    HHOOK hook = SetWindowsHookExA(WH_KEYBOARD_LL, RecordingFilter, nullptr, 0);
+    ASSERT_NE(hook, nullptr);
+    EXPECT_EQ(SetWindowsHookExA(WH_KEYBOARD_LL, RecordingFilter, nullptr, 0), nullptr);
+
+    PushKey(SDL_KEYDOWN, SDLK_F12, SDL_SCANCODE_F12, 0);
+    PushKey(SDL_KEYUP, SDLK_F12, SDL_SCANCODE_F12, 0);
+    // Ctrl is down at Esc's press but released before Esc is: the release is swallowed too.
+    PushKey(SDL_KEYDOWN, SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, KMOD_LCTRL);
+    PushKey(SDL_KEYUP, SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, 0);
+    PushKey(SDL_KEYDOWN, SDLK_a, SDL_SCANCODE_A, KMOD_LALT);
+    PushKey(SDL_KEYUP, SDLK_a, SDL_SCANCODE_A, 0);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+
+    ASSERT_EQ(g_seen.size(), 6u);
+    EXPECT_EQ(g_seen[0].vk, static_cast<DWORD>(VK_F12));
+    EXPECT_EQ(g_seen[1].flags & LLKHF_UP, LLKHF_UP);
+    EXPECT_TRUE(g_seen[2].ctrl) << "the Ctrl state is the one at the Esc press";
+    EXPECT_FALSE(g_seen[3].ctrl);
+    EXPECT_EQ(g_seen[4].kind, static_cast<WPARAM>(WM_SYSKEYDOWN));
+    const std::vector<std::pair<UINT, UINT>> expected = {{WM_SYSKEYDOWN, 'A'}, {WM_KEYUP, 'A'}};
+    EXPECT_EQ(wnd.m_keys, expected);
+
+    EXPECT_TRUE(UnhookWindowsHookEx(hook));
+    EXPECT_FALSE(UnhookWindowsHookEx(hook));
+}
+
+TEST(KeyboardVersion, DummyDisplayIsNotLockable)
+{
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof(info);
+    info.dwMajorVersion = 9;
+    ASSERT_TRUE(GetVersionExA(&info));
+    EXPECT_EQ(info.dwOSVersionInfoSize, sizeof(info));
+    EXPECT_EQ(info.dwMajorVersion, 0u);
+    EXPECT_FALSE(GetVersionExA(nullptr));
+}
+
+} // namespace
