@@ -1,6 +1,7 @@
 // Windows on SDL2: one borderless SDL window per CWnd, covering the primary display. The window
 // registry here is what lets stale handles be ignored after a window is destroyed.
 #include "platform/gdi_internal.h"
+#include "platform/res_icons.h"
 #include "platform/wnd_internal.h"
 
 #include <algorithm>
@@ -40,13 +41,14 @@ std::list<WndClass>& Classes()
     return classes;
 }
 
-bool IsRegisteredClass(const char* name)
+const WndClass* FindClass(const char* name)
 {
     if (!name || !*name)
-        return false;
-    const auto& classes = Classes();
-    return std::any_of(classes.begin(), classes.end(),
-                       [name](const WndClass& c) { return c.name == name; });
+        return nullptr;
+    for (const WndClass& c : Classes())
+        if (c.name == name)
+            return &c;
+    return nullptr;
 }
 
 void SetHints()
@@ -141,7 +143,8 @@ BOOL CWnd::CreateEx(DWORD /*dwExStyle*/, const char* lpszClassName, const char* 
                     DWORD dwStyle, const RECT& rect, CWnd* /*pParentWnd*/, UINT /*nID*/,
                     void* /*lpParam*/)
 {
-    if (m_hWnd || !IsRegisteredClass(lpszClassName) || !tappy::EnsureVideo())
+    const WndClass* wndClass = FindClass(lpszClassName);
+    if (m_hWnd || !wndClass || !tappy::EnsureVideo())
         return FALSE;
     const int width = std::max<int>(1, rect.right - rect.left);
     const int height = std::max<int>(1, rect.bottom - rect.top);
@@ -155,6 +158,12 @@ BOOL CWnd::CreateEx(DWORD /*dwExStyle*/, const char* lpszClassName, const char* 
                                           width, height, flags);
     if (!window)
         return FALSE;
+    if (wndClass->icon) {
+        if (SDL_Surface* icon = tappy::LoadIconSurface(wndClass->icon->resourceId)) {
+            SDL_SetWindowIcon(window, icon);
+            SDL_FreeSurface(icon);
+        }
+    }
     auto* impl = new (std::nothrow) WndImpl();
     if (!impl) {
         SDL_DestroyWindow(window);
