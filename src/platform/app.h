@@ -46,6 +46,8 @@ public:
     BOOL Create(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
 
 protected:
+    void OnPaint();
+
     UINT m_nIDTemplate = 0;
     DECLARE_MESSAGE_MAP()
 };
