@@ -21,7 +21,7 @@ set(TAPPY_PRODUCT_NAME "Tappy Application")
 # The About box's lines. Its product line carries the program's own release, which is not
 # the version block's number.
 set(TAPPY_ABOUT_PRODUCT_LINE "Tappy Version 1.1.2")
-set(TAPPY_CONTACT "Write to us at hello@tappy.example")
+set(TAPPY_CONTACT "hello@tappy.example")
 
 # The resource headers are included by their folder, "res/about_dialog.h", like the sources'
 # "content/topic.h".

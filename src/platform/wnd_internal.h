@@ -11,6 +11,7 @@ struct WndImpl {
     CWnd* owner = nullptr;
     bool invalid = false; // a WM_PAINT is due once no other event waits
     bool shown = false;   // mapped on the screen
+    bool coversScreen = false; // a popup at the primary screen's size: shown full-screen
 };
 
 namespace tappy {

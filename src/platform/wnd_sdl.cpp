@@ -171,6 +171,10 @@ BOOL CWnd::CreateEx(DWORD /*dwExStyle*/, const char* lpszClassName, const char* 
     }
     impl->window = window;
     impl->owner = this;
+    // A popup smaller than the screen (the About box) keeps its own size when shown.
+    impl->coversScreen = (dwStyle & WS_POPUP) && rect.left <= 0 && rect.top <= 0 &&
+                         width >= GetSystemMetrics(SM_CXSCREEN) &&
+                         height >= GetSystemMetrics(SM_CYSCREEN);
     g_windows.push_back(impl);
     m_hWnd = impl;
 
@@ -199,8 +203,7 @@ BOOL CWnd::ShowWindow(int nCmdShow)
     }
     if (!wasVisible) {
         SDL_ShowWindow(window);
-        // Only popups cover the screen; a dialog keeps its own size.
-        if (SDL_GetWindowFlags(window) & SDL_WINDOW_BORDERLESS)
+        if (m_hWnd->coversScreen)
             SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
         m_hWnd->invalid = true;
         m_hWnd->shown = true;
