@@ -202,11 +202,16 @@ int AfxWinMain(int /*argc*/, char** /*argv*/)
         std::fprintf(stderr, "Tappy: no application object.\n");
         return 1;
     }
-    if (!tappy::EnsureVideo()) {
+    // With no display SDL quietly falls back to its offscreen driver, which would leave an
+    // invisible program running; only an explicit request (as in the tests) may have that.
+    const char* requested = SDL_getenv("SDL_VIDEODRIVER");
+    const bool started = tappy::EnsureVideo();
+    if (!started || (!tappy::VideoHasDisplay() && !(requested && *requested))) {
         std::fprintf(stderr,
                      "Tappy: cannot open the display (%s).\n"
                      "Tappy runs full-screen on a graphical desktop (X11 or Wayland).\n",
-                     SDL_GetError());
+                     started ? "no screen found" : SDL_GetError());
+        SDL_Quit();
         return 1;
     }
     // Without fonts the words are not drawn; without sound the play is silent. Neither stops

@@ -13,6 +13,15 @@ for tool in Xvfb xdotool import compare; do
     fi
 done
 
+# No display at all: a clear message and a failing exit, not an invisible program.
+no_display=$(env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER timeout 20 "$host" 2>&1)
+status=$?
+if [ "$status" -eq 0 ] || [ "$status" -eq 124 ] || ! grep -q "cannot open the display" <<<"$no_display"; then
+    echo "FAIL: without a display the program ended with status $status: $no_display"
+    exit 1
+fi
+echo "ok: no display gives a message and status $status"
+
 work=$(mktemp -d)
 xvfb_pid=""
 host_pid=""
