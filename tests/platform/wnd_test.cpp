@@ -1,6 +1,5 @@
 // Windows, classes and the message loop on SDL's dummy video driver.
 #include "platform/app.h"
-#include "platform/gdi.h"
 #include "platform/wnd_internal.h"
 
 #include <gtest/gtest.h>
@@ -66,20 +65,6 @@ TEST(Wnd, FailedCreationLeavesNoWindow)
     EXPECT_FALSE(unregistered.CreateEx(0, "", "order", WS_POPUP | WS_VISIBLE, kScreen, nullptr, 0));
     EXPECT_FALSE(unregistered.CreateEx(0, "no such class", "order", WS_POPUP, kScreen, nullptr, 0));
     EXPECT_TRUE(unregistered.m_order.empty());
-}
-
-TEST(Wnd, ClassesAreNamedByTheirAttributes)
-{
-    const std::string a = AfxRegisterWndClass(
-        CS_HREDRAW | CS_VREDRAW, LoadCursorA(nullptr, IDC_ARROW), GetStockObject(WHITE_BRUSH),
-        LoadIconA(AfxGetModuleState()->m_hCurrentInstanceHandle, 129));
-    const std::string again = AfxRegisterWndClass(
-        CS_HREDRAW | CS_VREDRAW, LoadCursorA(nullptr, IDC_ARROW), GetStockObject(WHITE_BRUSH),
-        LoadIconA(AfxGetModuleState()->m_hCurrentInstanceHandle, 129));
-    const std::string other = AfxRegisterWndClass(CS_HREDRAW);
-    EXPECT_FALSE(a.empty());
-    EXPECT_EQ(a, again);
-    EXPECT_NE(a, other);
 }
 
 TEST(Wnd, StaleHandlesAreIgnored)

@@ -65,20 +65,6 @@ TEST(KeyboardLock, FilterTableDownAndUp)
     }
 }
 
-TEST(KeyboardLock, FilterProcSwallowsWithOneAndPassesOnOtherwise)
-{
-    g_nLockOptions = kAll;
-    KBDLLHOOKSTRUCT f12{};
-    f12.vkCode = VK_F12;
-    KBDLLHOOKSTRUCT letter{};
-    letter.vkCode = 'A';
-    EXPECT_EQ(LowLevelKeyboardProc(HC_ACTION, WM_KEYDOWN, reinterpret_cast<LPARAM>(&f12)), 1);
-    EXPECT_EQ(LowLevelKeyboardProc(HC_ACTION, WM_KEYUP, reinterpret_cast<LPARAM>(&f12)), 1);
-    EXPECT_EQ(LowLevelKeyboardProc(HC_ACTION, WM_KEYDOWN, reinterpret_cast<LPARAM>(&letter)), 0);
-    EXPECT_EQ(LowLevelKeyboardProc(1, WM_KEYDOWN, reinterpret_cast<LPARAM>(&f12)), 0);
-    g_nLockOptions = 0;
-}
-
 struct VersionRow {
     const char* name;
     DWORD major;
