@@ -128,7 +128,8 @@ public:
     ~CClientDC() override;
 };
 
-// Begins painting on construction, ends it (the window is valid again) on destruction.
+// Begins painting on construction, which makes the window valid again (an invalidation made
+// while drawing asks for another paint); ends it on destruction.
 class CPaintDC : public CDC {
 public:
     explicit CPaintDC(CWnd* wnd);
