@@ -337,8 +337,12 @@ void ScaleInto(const Decoded& pic, SDL_Surface* dst, int x, int y, int w, int h,
                 const Uint32 s = Lerp(a, b, fy);
                 const Uint32 keep = 255 - (s >> 24);
                 const Uint32 d = out[c];
-                const Uint32 rb = (((d & 0xFF00FF) * keep + 0x800080) >> 8) & 0xFF00FF;
-                const Uint32 g = (((d & 0x00FF00) * keep + 0x008000) >> 8) & 0x00FF00;
+                // x * keep / 255, rounded: a plain >> 8 would darken white under a fully
+                // transparent pixel to 254 and leave a faint box around every cut-out picture.
+                const Uint32 trb = (d & 0xFF00FF) * keep + 0x800080;
+                const Uint32 tg = (d & 0x00FF00) * keep + 0x008000;
+                const Uint32 rb = ((trb + ((trb >> 8) & 0xFF00FF)) >> 8) & 0xFF00FF;
+                const Uint32 g = ((tg + ((tg >> 8) & 0x00FF00)) >> 8) & 0x00FF00;
                 out[c] = ((s & 0xFFFFFF) + rb + g) | 0xFF000000u;
             }
         }

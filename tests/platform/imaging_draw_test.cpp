@@ -95,6 +95,18 @@ TEST(ImagingDraw, TranslucentPictureBlendsOverTheBackground)
     std::filesystem::remove(path);
 }
 
+TEST(ImagingDraw, TransparentPixelsLeaveTheWhiteBackgroundExactlyWhite)
+{
+    // A faint grey box around every cut-out picture is what a rounding slip here looks like.
+    const std::string path = WritePicture("clear", 8, 8, 0x00000000);
+    Canvas c(20, 20);
+    GpImage* image = Picture(path, 8, 8);
+    Draw(c, image, 2, 2, 16, 16);
+    EXPECT_EQ(c.BoxOf([](Uint32 p) { return p != 0xFFFFFFu; }).right, 0);
+    GdipDisposeImage(image);
+    std::filesystem::remove(path);
+}
+
 TEST(ImagingDraw, DisposedPictureIsNotDrawnFromTheCache)
 {
     // A new picture may be given the address of a disposed one; its own pixels must show.
