@@ -219,7 +219,7 @@ def leave_by_corners(display, tappy):
           % (code, tappy.stderr()))
 
 
-def wait_quiet(seconds=1.0):
+def wait_quiet(seconds=1.5):
     # Every test sound lasts 0.4 s; after this the worker is idle and a new key makes a choice.
     time.sleep(seconds)
 
