@@ -45,8 +45,11 @@ LPARAM PackPoint(int x, int y)
 void TranslateWindowEvent(const SDL_WindowEvent& event)
 {
     HWND hwnd = tappy::WindowFromSdlId(event.windowID);
-    if (!hwnd)
+    if (!hwnd) {
+        if (event.event == SDL_WINDOWEVENT_EXPOSED)
+            tappy::RepaintCover(event.windowID);
         return;
+    }
     switch (event.event) {
     case SDL_WINDOWEVENT_CLOSE:
         Post(hwnd, WM_CLOSE);
@@ -92,7 +95,9 @@ void TranslateEvent(const SDL_Event& event)
         TranslateKeyEvent(event.key);
         break;
     case SDL_MOUSEBUTTONDOWN:
-        if (event.button.button == SDL_BUTTON_LEFT) {
+        // A click on another monitor's cover is not one on the play window's corners.
+        if (event.button.button == SDL_BUTTON_LEFT &&
+            !tappy::IsCoverWindow(event.button.windowID)) {
             HWND hwnd = tappy::WindowFromSdlId(event.button.windowID);
             Post(hwnd ? hwnd : MainWindow(), WM_LBUTTONDOWN, MK_LBUTTON,
                  PackPoint(event.button.x, event.button.y));
@@ -226,6 +231,7 @@ int AfxWinMain(int /*argc*/, char** /*argv*/)
     // Windows first: a CWnd destroyed after SDL_Quit would touch a freed window. The TTF
     // library stays open, since fonts held by static objects are closed after this returns.
     tappy::DestroyAllWindows();
+    tappy::EndSession();
     SoundShutdown();
     SDL_Quit();
     return code;

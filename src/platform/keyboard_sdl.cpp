@@ -18,8 +18,9 @@
 
 struct HookImpl {
     HOOKPROC proc = nullptr;
-    HWND target = nullptr; // the window that holds the grab
-    bool settled = false;  // grab held and focus ours: no re-assertion needed
+    HWND target = nullptr;    // the window that holds the grab
+    bool settled = false;     // grab held and focus ours: no re-assertion needed
+    bool pointerHeld = false; // the pointer confined to the target (only while it has covers)
     SDL_TimerID timer = 0;
 };
 
@@ -102,8 +103,19 @@ void AssertGrab()
         // A second grab by the same client just renews it; another client's makes this fail.
         const int status =
             XGrabKeyboard(display, xwindow, True, GrabModeAsync, GrabModeAsync, CurrentTime);
-        XFlush(display);
         settled = status == GrabSuccess && focus == xwindow;
+        // With other monitors beside the play window the pointer stays inside it, or a child
+        // could click another program there. SDL's own pointer grab is not used: it blocks for
+        // up to five seconds when another client holds the pointer and then never tries again.
+        // SDL drops this grab on focus changes; the focus events re-assert it.
+        if (!g_hook->target->covers.empty()) {
+            const unsigned mask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
+            const int pointer = XGrabPointer(display, xwindow, True, mask, GrabModeAsync,
+                                             GrabModeAsync, xwindow, None, CurrentTime);
+            g_hook->pointerHeld = pointer == GrabSuccess;
+            settled = settled && g_hook->pointerHeld;
+        }
+        XFlush(display);
     }
     g_hook->settled = settled;
     if (settled)
@@ -122,6 +134,9 @@ void ReleaseGrab(HookImpl* hook)
     Window xwindow = 0;
     if (IsX11() && X11Handles(window, &display, &xwindow)) {
         XUngrabKeyboard(display, CurrentTime);
+        if (hook->pointerHeld)
+            XUngrabPointer(display, CurrentTime);
+        hook->pointerHeld = false;
         XFlush(display);
     }
 }

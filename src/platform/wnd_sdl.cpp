@@ -1,5 +1,6 @@
-// Windows on SDL2: one borderless SDL window per CWnd, covering the primary display. The window
-// registry here is what lets stale handles be ignored after a window is destroyed.
+// Windows on SDL2: one borderless SDL window per CWnd, covering the primary monitor, and plain
+// covers over any other monitor while it is shown. The window registry here is what lets stale
+// handles be ignored after a window is destroyed.
 #include "platform/gdi_internal.h"
 #include "platform/res_icons.h"
 #include "platform/wnd_internal.h"
@@ -72,6 +73,48 @@ SDL_Window* SdlWindow(HWND hwnd)
     return tappy::IsLiveWindow(hwnd) ? hwnd->window : nullptr;
 }
 
+// SDL's full-screen state fills the SDL display the window is on, which under an X screen split
+// into monitors is the whole screen; then the window keeps its own place on the play monitor.
+void CoverPlayArea(SDL_Window* window)
+{
+    const tappy::MonitorRect area = tappy::PlayArea();
+    SDL_Rect bounds{};
+    const int display = SDL_GetWindowDisplayIndex(window);
+    if (display >= 0 && SDL_GetDisplayBounds(display, &bounds) == 0 && bounds.x == area.x &&
+        bounds.y == area.y && bounds.w == area.w && bounds.h == area.h) {
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        return;
+    }
+    SDL_SetWindowPosition(window, area.x, area.y);
+    SDL_SetWindowSize(window, area.w, area.h);
+}
+
+void DestroyCovers(HWND hwnd)
+{
+    for (SDL_Window* cover : hwnd->covers)
+        SDL_DestroyWindow(cover);
+    hwnd->covers.clear();
+}
+
+// Every other monitor gets a plain window in the covering window's background colour, so a
+// child sees no other program there.
+void MakeCovers(HWND hwnd)
+{
+    DestroyCovers(hwnd);
+    const std::vector<tappy::MonitorRect> monitors = tappy::Monitors();
+    for (const tappy::MonitorRect& r : tappy::CoverRects(monitors, tappy::PlayMonitor(monitors))) {
+        SDL_Window* cover =
+            SDL_CreateWindow("", r.x, r.y, r.w, r.h,
+                             SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR);
+        if (!cover)
+            continue;
+        tappy::RefuseFocus(cover);
+        SDL_ShowWindow(cover);
+        hwnd->covers.push_back(cover);
+        tappy::PaintCover(cover, hwnd->background);
+    }
+}
+
 } // namespace
 
 namespace tappy {
@@ -125,6 +168,23 @@ HWND FirstInvalidWindow()
     return nullptr;
 }
 
+bool IsCoverWindow(Uint32 windowId)
+{
+    for (HWND hwnd : g_windows)
+        for (SDL_Window* cover : hwnd->covers)
+            if (SDL_GetWindowID(cover) == windowId)
+                return true;
+    return false;
+}
+
+void RepaintCover(Uint32 windowId)
+{
+    for (HWND hwnd : g_windows)
+        for (SDL_Window* cover : hwnd->covers)
+            if (SDL_GetWindowID(cover) == windowId)
+                PaintCover(cover, hwnd->background);
+}
+
 void DestroyAllWindows()
 {
     while (!g_windows.empty())
@@ -157,8 +217,11 @@ BOOL CWnd::CreateEx(DWORD /*dwExStyle*/, const char* lpszClassName, const char* 
     Uint32 flags = SDL_WINDOW_HIDDEN;
     if (dwStyle & WS_POPUP)
         flags |= SDL_WINDOW_BORDERLESS;
-    SDL_Window* window = SDL_CreateWindow(lpszWindowName ? lpszWindowName : "", rect.left, rect.top,
-                                          width, height, flags);
+    // Window coordinates count from the play monitor's origin, as they count from the primary
+    // screen's on Windows.
+    const tappy::MonitorRect area = tappy::PlayArea();
+    SDL_Window* window = SDL_CreateWindow(lpszWindowName ? lpszWindowName : "", area.x + rect.left,
+                                          area.y + rect.top, width, height, flags);
     if (!window)
         return FALSE;
     if (wndClass->icon) {
@@ -174,6 +237,8 @@ BOOL CWnd::CreateEx(DWORD /*dwExStyle*/, const char* lpszClassName, const char* 
     }
     impl->window = window;
     impl->owner = this;
+    if (wndClass->brush)
+        impl->background = wndClass->brush->color;
     // A popup smaller than the screen (the About box) keeps its own size when shown.
     impl->coversScreen = (dwStyle & WS_POPUP) && rect.left <= 0 && rect.top <= 0 &&
                          width >= GetSystemMetrics(SM_CXSCREEN) &&
@@ -198,6 +263,7 @@ BOOL CWnd::ShowWindow(int nCmdShow)
         return FALSE;
     const bool wasVisible = (SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN) != 0;
     if (nCmdShow == SW_HIDE) {
+        DestroyCovers(m_hWnd);
         SDL_HideWindow(window);
         m_hWnd->shown = false;
         if (wasVisible)
@@ -206,8 +272,11 @@ BOOL CWnd::ShowWindow(int nCmdShow)
     }
     if (!wasVisible) {
         SDL_ShowWindow(window);
-        if (m_hWnd->coversScreen)
-            SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        if (m_hWnd->coversScreen) {
+            CoverPlayArea(window);
+            // Before the grab is taken, which confines the pointer only while covers exist.
+            MakeCovers(m_hWnd);
+        }
         m_hWnd->invalid = true;
         m_hWnd->shown = true;
         tappy::OnWindowShown(m_hWnd);
@@ -238,6 +307,7 @@ BOOL CWnd::DestroyWindow()
     g_windows.erase(std::remove(g_windows.begin(), g_windows.end(), hwnd), g_windows.end());
     if (g_focus == hwnd)
         g_focus = nullptr;
+    DestroyCovers(hwnd);
     SDL_DestroyWindow(hwnd->window);
     delete hwnd;
     m_hWnd = nullptr;
@@ -279,14 +349,13 @@ int GetSystemMetrics(int index)
 {
     if (!tappy::EnsureVideo())
         return 0;
-    SDL_DisplayMode mode{};
-    if (SDL_GetDesktopDisplayMode(0, &mode) != 0)
-        return 0;
+    // The primary monitor, not the whole X screen: the play window covers that one.
+    const tappy::MonitorRect area = tappy::PlayArea();
     switch (index) {
     case SM_CXSCREEN:
-        return mode.w;
+        return area.w;
     case SM_CYSCREEN:
-        return mode.h;
+        return area.h;
     default:
         return 0;
     }

@@ -3,6 +3,7 @@
 #include "platform/app.h"
 #include "platform/keyboard.h"
 #include "platform/runtime.h"
+#include "platform/session.h"
 #include "play/play_wnd.h"
 #include "shell/about_dialog.h"
 #include "shell/keyboard_lock.h"
@@ -20,12 +21,19 @@ public:
 
 private:
     bool m_bWindowFailed = false;
+    bool m_bAlreadyRunning = false;
 };
 
 CTappyApp theApp;
 
 BOOL CTappyApp::InitInstance()
 {
+    // Two Tappys on one display would fight over the focus and the grab for ever; the second
+    // start only brings the first to the front, and that is a success.
+    if (!ClaimDesktopSession("Tappy")) {
+        m_bAlreadyRunning = true;
+        return FALSE;
+    }
     m_wndPlay.CreateFullScreen("Tappy", nullptr);
     m_pMainWnd = &m_wndPlay;
     if (!m_wndPlay.m_hWnd) {
@@ -47,8 +55,8 @@ int CTappyApp::ExitInstance()
     if (g_hKeyboardHook)
         UnhookWindowsHookEx(g_hKeyboardHook);
 
-    int result = 1;
-    if (!m_bWindowFailed) {
+    int result = m_bAlreadyRunning ? 0 : 1;
+    if (!m_bWindowFailed && !m_bAlreadyRunning) {
         CAboutDialog dlg;
         dlg.Create(IDD_ABOUTBOX, nullptr);
         dlg.ShowWindow(SW_SHOW);

@@ -1,0 +1,113 @@
+// The session's plain decisions: which monitor is played on, what the covers leave uncovered,
+// where the one-instance lock lives, which lock keys go back, and who hears about Wayland.
+#include "platform/session_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using tappy::MonitorRect;
+
+TEST(SessionRules, PlayMonitorPrefersPrimaryThenOriginThenFirst)
+{
+    const MonitorRect left{0, 0, 1024, 768, false};
+    const MonitorRect right{1024, 0, 1024, 768, false};
+    const MonitorRect rightPrimary{1024, 0, 1024, 768, true};
+    const MonitorRect above{0, -768, 1024, 768, false};
+    const MonitorRect empty{0, 0, 0, 0, true};
+    const struct {
+        const char* name;
+        std::vector<MonitorRect> monitors;
+        int expected;
+    } rows[] = {
+        {"none", {}, -1},
+        {"only empty", {empty}, -1},
+        {"one", {left}, 0},
+        {"primary on the right", {left, rightPrimary}, 1},
+        {"no primary: the origin", {right, left}, 1},
+        {"no primary, none at the origin: first", {right, above}, 0},
+        {"an empty primary does not count", {empty, right, left}, 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(tappy::PlayMonitor(row.monitors), row.expected);
+    }
+}
+
+TEST(SessionRules, CoversNeverOverlapThePlayMonitor)
+{
+    const MonitorRect play{0, 0, 1024, 768, true};
+    const struct {
+        const char* name;
+        MonitorRect other;
+        std::vector<MonitorRect> expected;
+    } rows[] = {
+        {"beside", {1024, 0, 1024, 768}, {{1024, 0, 1024, 768}}},
+        {"mirrored", {0, 0, 1024, 768}, {}},
+        {"larger mirror, centred",
+         {-100, -50, 1224, 868},
+         {{-100, -50, 1224, 50}, {-100, 768, 1224, 50}, {-100, 0, 100, 768}, {1024, 0, 100, 768}}},
+        {"overlapping on the right", {1000, 0, 1000, 768}, {{1024, 0, 976, 768}}},
+        {"no area", {1024, 0, 0, 768}, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(tappy::CoverRects({play, row.other}, 0), row.expected);
+    }
+    // Two monitors showing the same picture beside the play monitor get one cover.
+    const MonitorRect side{1024, 0, 1024, 768};
+    EXPECT_EQ(tappy::CoverRects({play, side, side}, 0).size(), 1u);
+    EXPECT_TRUE(tappy::CoverRects({play}, 3).empty());
+}
+
+TEST(SessionRules, InstanceLockIsOnePerUserAndDisplay)
+{
+    const struct {
+        const char* runtime;
+        unsigned uid;
+        const char* display;
+        const char* expected;
+    } rows[] = {
+        {"/run/user/1000", 1000, ":0", "/run/user/1000/tappy-:0.lock"},
+        {"/run/user/1000/", 1000, ":0.1", "/run/user/1000/tappy-:0.lock"},
+        {"/run/user/1000", 1000, "unix:0", "/run/user/1000/tappy-:0.lock"},
+        {"/run/user/1000", 1000, "remote:10.0", "/run/user/1000/tappy-remote:10.lock"},
+        {"/run/user/1000", 1000, "/tmp/.X11-unix/X0",
+         "/run/user/1000/tappy-_tmp_.X11-unix_X0.lock"},
+        {"/run/user/1000", 1000, "", "/run/user/1000/tappy-default.lock"},
+        {"", 1000, ":1", "/tmp/tappy-1000-:1.lock"},
+        {"relative/dir", 0, ":1", "/tmp/tappy-0-:1.lock"},
+        {"/run/user/1000", 1000, "..", "/run/user/1000/tappy-_..lock"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.display);
+        EXPECT_EQ(tappy::InstanceLockPath(row.runtime, row.uid, row.display), row.expected);
+    }
+}
+
+TEST(SessionRules, OnlyChangedLockKeysGoBack)
+{
+    using tappy::LOCKKEY_CAPS;
+    using tappy::LOCKKEY_NUM;
+    using tappy::LOCKKEY_SCROLL;
+    EXPECT_EQ(tappy::LockKeysToRestore(0, 0), 0u);
+    EXPECT_EQ(tappy::LockKeysToRestore(LOCKKEY_NUM, LOCKKEY_NUM | LOCKKEY_CAPS), LOCKKEY_CAPS);
+    EXPECT_EQ(tappy::LockKeysToRestore(LOCKKEY_NUM | LOCKKEY_SCROLL, 0),
+              LOCKKEY_NUM | LOCKKEY_SCROLL);
+    EXPECT_EQ(tappy::LockKeysToRestore(0, 0xF0u), 0u);
+}
+
+TEST(SessionRules, WaylandNoticeNamesTheWayTappyRuns)
+{
+    EXPECT_EQ(tappy::WaylandNotice(nullptr, nullptr, "x11"), "");
+    EXPECT_EQ(tappy::WaylandNotice("", "x11", "x11"), "");
+    const std::string xwayland = tappy::WaylandNotice("wayland-0", nullptr, "x11");
+    EXPECT_NE(xwayland.find("Xwayland"), std::string::npos);
+    EXPECT_EQ(tappy::WaylandNotice(nullptr, "wayland", "x11"), xwayland);
+    const std::string native = tappy::WaylandNotice("wayland-0", "wayland", "wayland");
+    EXPECT_NE(native.find("compositor"), std::string::npos);
+    EXPECT_EQ(native.find("Xwayland"), std::string::npos);
+    for (const std::string& line : {xwayland, native})
+        EXPECT_EQ(line.find('\n'), std::string::npos);
+}
