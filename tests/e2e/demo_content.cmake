@@ -10,9 +10,6 @@ else()
     message(STATUS "Python 3 not found: the demo content check is left out")
 endif()
 
-# The version block as generated, and the About box's template.
-tappy_add_test(resources_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/resources_test.cpp)
-
 # The bundled content through the real loader.
 tappy_add_test(demo_library_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/demo_library_test.cpp
     LIBS tappy_content tappy_platform)

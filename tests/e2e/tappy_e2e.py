@@ -214,6 +214,11 @@ def leave_by_corners(display, tappy):
     display.click(W - 5, 5)
     time.sleep(1.0)
     check(tappy.alive(), "tappy ended before the About box had stood")
+    # The About box: a small grey box in the middle of an otherwise empty screen.
+    img = display.screenshot()
+    face = bbox(img, lambda c: near(c, (240, 240, 240), 4), (W // 4, H // 4, 3 * W // 4, 3 * H // 4))
+    check(face is not None and face[2] - face[0] < W // 2 and face[3] - face[1] < H // 4,
+          "no About box in the middle of the screen: %s" % (face,))
     code = tappy.wait_exit(15)
     check(code == 0, "tappy did not exit with status 0 after the corners (got %r)\n%s"
           % (code, tappy.stderr()))
