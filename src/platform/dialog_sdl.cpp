@@ -23,6 +23,16 @@ constexpr Uint8 kHighlight = 0xFF;
 // "MS Sans Serif" 8 pt has a 13-pixel cell at 96 dots per inch; any sans stands in for it.
 constexpr int kDialogFontCell = 13;
 
+// The caller closes it; null when no face matched (the box is then drawn without text).
+TTF_Font* OpenDialogFont()
+{
+    int cell = 0;
+    if (!TTF_WasInit())
+        return nullptr;
+    return OpenRequestedFont(FontRequest{"sans-serif", false, false, false, kDialogFontCell},
+                             &cell);
+}
+
 struct BaseUnits {
     int x;
     int y;
@@ -126,11 +136,7 @@ void Render(SDL_Window* window, const tappy::dialog::Template& t)
     SDL_Surface* s = SDL_GetWindowSurface(window);
     if (!s)
         return;
-    int cell = 0;
-    TTF_Font* font =
-        TTF_WasInit() ? OpenRequestedFont(
-                            FontRequest{"sans-serif", false, false, false, kDialogFontCell}, &cell)
-                      : nullptr;
+    TTF_Font* font = OpenDialogFont();
     const BaseUnits units = MeasureBaseUnits(font);
     FillRectRgb(s, SDL_Rect{0, 0, s->w, s->h}, kFace);
     if (t.style & tappy::dialog::kModalFrame)
@@ -153,11 +159,7 @@ void Render(SDL_Window* window, const tappy::dialog::Template& t)
 // The pixel size of a template's client area, from the dialog font's base units.
 SDL_Rect DialogRect(const tappy::dialog::Template& t)
 {
-    int cell = 0;
-    TTF_Font* font =
-        TTF_WasInit() ? OpenRequestedFont(
-                            FontRequest{"sans-serif", false, false, false, kDialogFontCell}, &cell)
-                      : nullptr;
+    TTF_Font* font = OpenDialogFont();
     const BaseUnits units = MeasureBaseUnits(font);
     if (font)
         TTF_CloseFont(font);
