@@ -1,7 +1,10 @@
-// The bundled content as the program itself loads it: every picture must come through the real
-// loader as a topic with a sound and a word, and the map's richer records must arrive.
+// The bundled content as the program itself loads it: every picture comes through the real
+// loader as a topic with its sound and a word, and every record of the map, read by the real
+// reader, names pictures and sounds that exist (the loader would drop the rest unseen).
 #include "content/lists.h"
+#include "content/map_reader.h"
 #include "content/topic.h"
+#include "platform/files.h"
 #include "platform/imaging.h"
 
 #include <gtest/gtest.h>
@@ -25,25 +28,27 @@ protected:
     }
     void TearDown() override { Gdiplus::GdiplusShutdown(token); }
 
+    bool HasTopic(const CString& name) const
+    {
+        for (int i = 0; i < topics.GetCount(); ++i)
+            if (_mbsicmp(topics.GetAt(i)->GetName(), name) == 0)
+                return true;
+        return false;
+    }
+
     ULONG_PTR token = 0;
     CTopicList topics;
 };
-
-int CountPictures()
-{
-    int n = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(kDemoDir + "images")) {
-        n += entry.path().extension() == ".png";
-    }
-    return n;
-}
 
 } // namespace
 
 TEST_F(DemoLibrary, EveryPictureIsATopicWithItsSpokenWordAndAWord)
 {
+    int pictures = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(kDemoDir + "images"))
+        pictures += entry.path().extension() == ".png";
     ASSERT_GE(topics.GetCount(), 24);
-    EXPECT_EQ(topics.GetCount(), CountPictures());
+    EXPECT_EQ(topics.GetCount(), pictures);
     for (int i = 0; i < topics.GetCount(); ++i) {
         const CTopic& topic = *topics.GetAt(i);
         const std::string name = topic.GetName().GetString();
@@ -55,6 +60,28 @@ TEST_F(DemoLibrary, EveryPictureIsATopicWithItsSpokenWordAndAWord)
     }
 }
 
+TEST_F(DemoLibrary, EveryMapRecordNamesPicturesAndSoundsThatExist)
+{
+    MapFileStream map((kDemoDir + "Tappy.map").c_str());
+    ASSERT_TRUE(map.good());
+    CTextList words, names, sounds;
+    int records = 0;
+    while (words.Read(map)) {
+        SCOPED_TRACE("record " + std::to_string(++records));
+        ASSERT_TRUE(names.Read(map) && sounds.Read(map)) << "record cut short";
+        EXPECT_GT(names.GetCount(), 0);
+        EXPECT_GT(words.GetCount() + sounds.GetCount(), 0);
+        for (int i = 0; i < names.GetCount(); ++i)
+            EXPECT_TRUE(HasTopic(names.GetAt(i))) << names.GetAt(i).str() << " names no picture";
+        for (int i = 0; i < sounds.GetCount(); ++i)
+            EXPECT_NE(GetFileAttributesA(GetSoundsDir() + sounds.GetAt(i)), INVALID_FILE_ATTRIBUTES)
+                << sounds.GetAt(i).str();
+    }
+    EXPECT_GE(records, 24);
+    // Only the end of the file fails the stream; a stray byte is put back and leaves it good.
+    EXPECT_TRUE(map.fail()) << "stray text after record " << records << " ends the map there";
+}
+
 TEST_F(DemoLibrary, SomeTopicsHaveSeveralWordsOrSoundsAndOneSoundIsShared)
 {
     int threeWords = 0;
@@ -64,9 +91,8 @@ TEST_F(DemoLibrary, SomeTopicsHaveSeveralWordsOrSoundsAndOneSoundIsShared)
         const CTopic& topic = *topics.GetAt(i);
         threeWords += topic.GetWords().GetCount() >= 3;
         extraSound += topic.GetSounds().GetCount() >= 2;
-        for (int s = 0; s < topic.GetSounds().GetCount(); ++s) {
+        for (int s = 0; s < topic.GetSounds().GetCount(); ++s)
             ++holders[topic.GetSounds().GetAt(s).GetString()];
-        }
     }
     EXPECT_GE(threeWords, 1);
     EXPECT_GE(extraSound, 5);
