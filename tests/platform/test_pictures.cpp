@@ -114,9 +114,9 @@ std::string PngClaiming(std::uint32_t w, std::uint32_t h, std::size_t payload)
     return PngWith(w, h, "\x78\x01" + std::string(payload, '\0'));
 }
 
-std::string Bmp(std::uint32_t w, std::uint32_t h)
+std::string Bmp(std::uint32_t w, std::uint32_t h, std::uint32_t rgb)
 {
-    const std::uint32_t pixels = (w * 3 + 3) / 4 * 4 * h;
+    const std::uint32_t rowBytes = (w * 3 + 3) / 4 * 4, pixels = rowBytes * h;
     std::string bmp = "BM";
     for (const std::uint32_t v : {54 + pixels, 0u, 54u, 40u, w, h})
         Put(bmp, v, 4);
@@ -124,7 +124,13 @@ std::string Bmp(std::uint32_t w, std::uint32_t h)
     Put(bmp, 24, 2); // bits per pixel
     for (const std::uint32_t v : {0u, pixels, 2835u, 2835u, 0u, 0u})
         Put(bmp, v, 4);
-    return bmp + std::string(pixels, '\x60');
+    std::string row;
+    for (std::uint32_t x = 0; x < w; ++x)
+        Put(row, rgb, 3); // blue, green, red
+    row.resize(rowBytes, '\0');
+    for (std::uint32_t y = 0; y < h; ++y)
+        bmp += row;
+    return bmp;
 }
 
 std::string Wav()

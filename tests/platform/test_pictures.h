@@ -10,7 +10,7 @@ namespace testpics {
 std::string Png(std::uint32_t w, std::uint32_t h);
 // A PNG header claiming w x h, then `payload` bytes of image data: cheap however large the claim.
 std::string PngClaiming(std::uint32_t w, std::uint32_t h, std::size_t payload);
-std::string Bmp(std::uint32_t w, std::uint32_t h);
+std::string Bmp(std::uint32_t w, std::uint32_t h, std::uint32_t rgb = 0x606060); // one colour
 std::string Wav();
 
 struct Sample {

@@ -7,49 +7,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <unistd.h>
+
+#include "../platform/test_pictures.h"
 
 namespace {
 constexpr int kW = 1024;
 constexpr int kH = 768;
 const COLORREF kRed = RGB(255, 0, 0);
 const COLORREF kWhite = RGB(255, 255, 255);
-
-// A 24-bit uncompressed BMP of one colour.
-void WriteBmp(const std::filesystem::path& path, int w, int h, BYTE r, BYTE g, BYTE b)
-{
-    const int rowBytes = (w * 3 + 3) & ~3;
-    const int size = 54 + rowBytes * h;
-    unsigned char header[54] = {'B', 'M'};
-    auto put32 = [&](int at, int v) {
-        for (int i = 0; i < 4; ++i)
-            header[at + i] = static_cast<unsigned char>(v >> (8 * i));
-    };
-    put32(2, size);
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, w);
-    put32(22, h);
-    header[26] = 1;
-    header[28] = 24;
-    put32(34, rowBytes * h);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(header, 1, sizeof header, f);
-    std::string row(static_cast<std::size_t>(rowBytes), '\0');
-    for (int x = 0; x < w; ++x) {
-        row[x * 3] = static_cast<char>(b);
-        row[x * 3 + 1] = static_cast<char>(g);
-        row[x * 3 + 2] = static_cast<char>(r);
-    }
-    for (int y = 0; y < h; ++y)
-        std::fwrite(row.data(), 1, row.size(), f);
-    std::fclose(f);
-}
 
 class SceneWnd : public CPlayWnd {
 public:
@@ -115,14 +83,11 @@ class PlayDraw : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_dir =
-            std::filesystem::temp_directory_path() / ("tappy_scene_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(m_dir / "images");
-        WriteBmp(m_dir / "images" / "red.bmp", 400, 300, 255, 0, 0);
-        SetMediaDirs(CString((m_dir.string() + "/").c_str()));
+        std::filesystem::create_directories(m_dir.path() / "images");
+        testpics::WriteFile(m_dir.path() / "images" / "red.bmp", testpics::Bmp(400, 300, 0xFF0000));
+        SetMediaDirs(CString(m_dir.dir().c_str()));
     }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-    std::filesystem::path m_dir;
+    testpics::TempDir m_dir;
 };
 } // namespace
 
@@ -157,41 +122,37 @@ TEST_F(PlayDraw, WithoutATopicOnlyTheBackgroundAndTheHintsLine)
     EXPECT_TRUE(IsEmpty(wnd.BoxOf([](COLORREF c) { return c == kRed; })));
 }
 
-TEST_F(PlayDraw, TopicWithoutSoundsOrWordsShowsPictureAndNameOnly)
-{
-    SceneWnd wnd;
-    wnd.AddTopic("red.bmp", nullptr, nullptr);
-    wnd.Select(0, -1, -1, 39);
-    wnd.Paint();
-    EXPECT_FALSE(IsEmpty(wnd.BoxOf([](COLORREF c) { return c == kRed; })));
-    const RECT bottom = wnd.BoxOf(IsInk, RECT{0, kH - 130, kW, kH});
-    ASSERT_FALSE(IsEmpty(bottom));
-    EXPECT_LE(bottom.left, 2); // the first glyph's side bearing
-    EXPECT_LT(bottom.right, kW / 4) << "nothing but the name";
-    EXPECT_GE(bottom.top, kH - 16);
-}
-
 TEST_F(PlayDraw, BottomEdgeCarriesNameLeftWordCentreSoundRight)
 {
-    SceneWnd wnd;
-    wnd.AddTopic("red.bmp", "moo.wav", "\xD0\x9A\xD0\xBE\xD1\x82");
-    wnd.Select(0, 0, 0, 0);
-    wnd.Paint();
-    const RECT name = wnd.BoxOf(IsInk, RECT{0, kH - 130, kW / 4, kH});
-    const RECT word = wnd.BoxOf(IsInk, RECT{kW / 4, kH - 130, 3 * kW / 4, kH});
-    const RECT sound = wnd.BoxOf(IsInk, RECT{3 * kW / 4, kH - 130, kW, kH});
-    ASSERT_FALSE(IsEmpty(name));
-    ASSERT_FALSE(IsEmpty(word));
-    ASSERT_FALSE(IsEmpty(sound));
-    EXPECT_LE(name.left, 2);
-    EXPECT_GE(sound.right, kW - 2);
-    EXPECT_GE(name.top, kH - 16);
-    EXPECT_GE(sound.top, kH - 16);
-    // Large letters in a cell of at most 100 pixels, standing on the bottom edge, centred.
-    EXPECT_GE(word.top, kH - 100);
-    EXPECT_GT(word.bottom - word.top, 50);
-    EXPECT_LE(std::abs(word.left + word.right - kW), 12);
-    // The picture box ends 130 pixels above the bottom, so no text was painted over.
-    const RECT red = wnd.BoxOf([](COLORREF c) { return c == kRed; });
-    EXPECT_LE(red.bottom, kH - 130);
+    const char* const word = "\xD0\x9A\xD0\xBE\xD1\x82";
+    for (const bool full : {true, false}) {
+        SCOPED_TRACE(full ? "sound and word" : "neither sound nor word: the name alone");
+        SceneWnd wnd;
+        wnd.AddTopic("red.bmp", full ? "moo.wav" : nullptr, full ? word : nullptr);
+        wnd.Select(0, full ? 0 : -1, full ? 0 : -1, 39); // the picture at its largest
+        wnd.Paint();
+        const RECT name = wnd.BoxOf(IsInk, RECT{0, kH - 130, kW / 4, kH});
+        const RECT middle = wnd.BoxOf(IsInk, RECT{kW / 4, kH - 130, 3 * kW / 4, kH});
+        const RECT sound = wnd.BoxOf(IsInk, RECT{3 * kW / 4, kH - 130, kW, kH});
+        ASSERT_FALSE(IsEmpty(name));
+        EXPECT_LE(name.left, 2); // the first glyph's side bearing
+        EXPECT_GE(name.top, kH - 16);
+        // The picture box ends 130 pixels above the bottom, so no text was painted over.
+        const RECT red = wnd.BoxOf([](COLORREF c) { return c == kRed; });
+        EXPECT_FALSE(IsEmpty(red));
+        EXPECT_LE(red.bottom, kH - 130);
+        if (!full) {
+            EXPECT_TRUE(IsEmpty(middle));
+            EXPECT_TRUE(IsEmpty(sound));
+            continue;
+        }
+        ASSERT_FALSE(IsEmpty(sound));
+        EXPECT_GE(sound.right, kW - 2);
+        EXPECT_GE(sound.top, kH - 16);
+        // Large letters in a cell of at most 100 pixels, standing on the bottom edge, centred.
+        ASSERT_FALSE(IsEmpty(middle));
+        EXPECT_GE(middle.top, kH - 100);
+        EXPECT_GT(middle.bottom - middle.top, 50);
+        EXPECT_LE(std::abs(middle.left + middle.right - kW), 12);
+    }
 }
