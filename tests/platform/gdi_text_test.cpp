@@ -10,7 +10,10 @@
 
 // fontconfig loses a block while it parses its configuration, once per process; the suppression
 // list in tests/lsan.supp says so too, but is not always handed to the test's environment.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n";
+}
 
 namespace {
 constexpr int kBlackPlusOne = 8 + 1; // COLOR_WINDOWTEXT
@@ -43,12 +46,7 @@ TEST(TextBytes, DecodesEachCodePageRule)
     } rows[] = {
         {"ascii", "Tappy", false, "Tappy"},
         {"utf-8 kept", "\xD0\x9A\xD0\xBE\xD1\x82", false, "\xD0\x9A\xD0\xBE\xD1\x82"},
-        {"stray byte",
-         "a\xFF"
-         "b",
-         false,
-         "a\xEF\xBF\xBD"
-         "b"},
+        {"stray byte", "a\xFF\x62", false, "a\xEF\xBF\xBD\x62"},
         {"cut sequence at end", "a\xE2\x82", false, "a\xEF\xBF\xBD"},
         {"overlong slash", "\xC0\xAF", false, "\xEF\xBF\xBD\xEF\xBF\xBD"},
         {"surrogate", "\xED\xA0\x80", false, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},

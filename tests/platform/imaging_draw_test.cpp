@@ -5,20 +5,25 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace {
-// A picture file of one colour (0xAARRGGBB), written with SDL_image.
-std::string WritePicture(const std::string& name, int w, int h, Uint32 argb)
-{
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("tappy_draw_" + std::to_string(::getpid()) + "_" + name + ".png");
-    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
-    SDL_FillRect(s, nullptr, argb);
-    IMG_SavePNG(s, path.c_str());
-    SDL_FreeSurface(s);
-    return path.string();
-}
+// A picture file of one colour (0xAARRGGBB), written with SDL_image, gone with the object.
+struct PictureFile {
+    PictureFile(const std::string& name, int w, int h, Uint32 argb)
+        : path((std::filesystem::temp_directory_path() /
+                ("tappy_draw_" + std::to_string(::getpid()) + "_" + name + ".png"))
+                   .string())
+    {
+        SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
+        SDL_FillRect(s, nullptr, argb);
+        IMG_SavePNG(s, path.c_str());
+        SDL_FreeSurface(s);
+    }
+    ~PictureFile() { std::filesystem::remove(path); }
+    std::string path;
+};
 
 GpImage* Picture(const std::string& path, UINT w, UINT h)
 {
@@ -38,36 +43,45 @@ GpStatus Draw(Canvas& c, GpImage* image, int x, int y, int w, int h)
     return status;
 }
 
+void DrawOnce(Canvas& c, const std::string& path, int x, int y, int w, int h)
+{
+    GpImage* image = Picture(path, 0, 0);
+    EXPECT_EQ(Draw(c, image, x, y, w, h), Gdiplus::Ok);
+    GdipDisposeImage(image);
+}
+
 bool IsRed(Uint32 rgb)
 {
     return rgb == 0xFF0000;
+}
+bool NotWhite(Uint32 rgb)
+{
+    return rgb != 0xFFFFFF;
 }
 } // namespace
 
 TEST(ImagingDraw, SolidPictureFillsExactlyTheRectangle)
 {
-    const std::string small = WritePicture("small", 40, 30, 0xFFFF0000);
+    const PictureFile small("small", 40, 30, 0xFFFF0000);
     // Larger than the bitmap: reduced when decoded, and still one colour edge to edge.
-    const std::string large = WritePicture("large", 1600, 1200, 0xFFFF0000);
+    const PictureFile large("large", 1600, 1200, 0xFFFF0000);
     const struct {
         const char* name;
         const std::string& path;
         RECT rect; // x, y, width, height
         RECT box;  // expected, clipped to the 200 x 150 bitmap
     } rows[] = {
-        {"enlarged", small, {10, 20, 80, 60}, {10, 20, 90, 80}},
-        {"aspect as given", small, {5, 5, 190, 10}, {5, 5, 195, 15}},
-        {"one pixel", small, {7, 9, 1, 1}, {7, 9, 8, 10}},
-        {"reduced", large, {30, 30, 101, 77}, {30, 30, 131, 107}},
-        {"past the top-left corner", large, {-50, -40, 100, 80}, {0, 0, 50, 40}},
-        {"past the bottom-right corner", small, {150, 120, 100, 100}, {150, 120, 200, 150}},
+        {"enlarged", small.path, {10, 20, 80, 60}, {10, 20, 90, 80}},
+        {"aspect as given", small.path, {5, 5, 190, 10}, {5, 5, 195, 15}},
+        {"one pixel", small.path, {7, 9, 1, 1}, {7, 9, 8, 10}},
+        {"reduced", large.path, {30, 30, 101, 77}, {30, 30, 131, 107}},
+        {"past the top-left corner", large.path, {-50, -40, 100, 80}, {0, 0, 50, 40}},
+        {"past the bottom-right corner", small.path, {150, 120, 100, 100}, {150, 120, 200, 150}},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         Canvas c(200, 150);
-        GpImage* image = Picture(r.path, 0, 0);
-        EXPECT_EQ(Draw(c, image, r.rect.left, r.rect.top, r.rect.right, r.rect.bottom),
-                  Gdiplus::Ok);
+        DrawOnce(c, r.path, r.rect.left, r.rect.top, r.rect.right, r.rect.bottom);
         const RECT red = c.BoxOf(IsRed);
         EXPECT_EQ(red.left, r.box.left);
         EXPECT_EQ(red.top, r.box.top);
@@ -75,70 +89,48 @@ TEST(ImagingDraw, SolidPictureFillsExactlyTheRectangle)
         EXPECT_EQ(red.bottom, r.box.bottom);
         // Nothing but red and the untouched white background.
         EXPECT_EQ(c.BoxOf([](Uint32 p) { return p != 0xFF0000 && p != 0xFFFFFF; }).right, 0);
-        GdipDisposeImage(image);
     }
-    std::filesystem::remove(small);
-    std::filesystem::remove(large);
 }
 
-TEST(ImagingDraw, TranslucentPictureBlendsOverTheBackground)
+TEST(ImagingDraw, AlphaBlendsOverTheBackground)
 {
-    const std::string path = WritePicture("half", 8, 8, 0x80FF0000);
+    const PictureFile half("half", 8, 8, 0x80FF0000);
     Canvas c(20, 20);
-    GpImage* image = Picture(path, 8, 8);
-    Draw(c, image, 0, 0, 16, 16);
+    DrawOnce(c, half.path, 0, 0, 16, 16);
     const Uint32 p = c.At(8, 8);
     EXPECT_EQ(p >> 16, 0xFFu);
     EXPECT_NEAR(static_cast<int>(p >> 8 & 0xFF), 127, 2);
     EXPECT_NEAR(static_cast<int>(p & 0xFF), 127, 2);
-    GdipDisposeImage(image);
-    std::filesystem::remove(path);
-}
 
-TEST(ImagingDraw, TransparentPixelsLeaveTheWhiteBackgroundExactlyWhite)
-{
     // A faint grey box around every cut-out picture is what a rounding slip here looks like.
-    const std::string path = WritePicture("clear", 8, 8, 0x00000000);
-    Canvas c(20, 20);
-    GpImage* image = Picture(path, 8, 8);
-    Draw(c, image, 2, 2, 16, 16);
-    EXPECT_EQ(c.BoxOf([](Uint32 p) { return p != 0xFFFFFFu; }).right, 0);
-    GdipDisposeImage(image);
-    std::filesystem::remove(path);
+    const PictureFile clear("clear", 8, 8, 0x00000000);
+    Canvas white(20, 20);
+    DrawOnce(white, clear.path, 2, 2, 16, 16);
+    EXPECT_EQ(white.BoxOf(NotWhite).right, 0);
 }
 
 TEST(ImagingDraw, DisposedPictureIsNotDrawnFromTheCache)
 {
     // A new picture may be given the address of a disposed one; its own pixels must show.
-    const std::string red = WritePicture("red", 4, 4, 0xFFFF0000);
-    const std::string blue = WritePicture("blue", 4, 4, 0xFF0000FF);
+    const PictureFile red("red", 4, 4, 0xFFFF0000), blue("blue", 4, 4, 0xFF0000FF);
     for (int round = 0; round < 4; ++round) {
         SCOPED_TRACE(round);
-        const bool isRed = round % 2 == 0;
         Canvas c(10, 10);
-        GpImage* image = Picture(isRed ? red : blue, 4, 4);
-        Draw(c, image, 0, 0, 10, 10);
-        EXPECT_EQ(c.At(5, 5), isRed ? 0xFF0000u : 0x0000FFu);
-        GdipDisposeImage(image);
+        DrawOnce(c, round % 2 ? blue.path : red.path, 0, 0, 10, 10);
+        EXPECT_EQ(c.At(5, 5), round % 2 ? 0x0000FFu : 0xFF0000u);
     }
-    std::filesystem::remove(red);
-    std::filesystem::remove(blue);
 }
 
 TEST(ImagingDraw, UndecodablePictureDrawsNothing)
 {
     const auto path = std::filesystem::temp_directory_path() / "tappy_draw_garbage.png";
-    {
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        std::fputs("\x89PNG\r\n\x1a\n not really", f);
-        std::fclose(f);
-    }
+    std::ofstream(path, std::ios::binary) << "\x89PNG\r\n\x1a\n not really";
     Canvas c(20, 20);
     GpImage* image = Picture(path.string(), 10, 10);
     EXPECT_NE(Draw(c, image, 0, 0, 20, 20), Gdiplus::Ok);
     EXPECT_TRUE(image->decodeFailed);
     EXPECT_NE(Draw(c, image, 0, 0, 20, 20), Gdiplus::Ok);
-    EXPECT_EQ(c.BoxOf([](Uint32 p) { return p != 0xFFFFFF; }).right, 0);
+    EXPECT_EQ(c.BoxOf(NotWhite).right, 0);
     GdipDisposeImage(image);
     std::filesystem::remove(path);
 

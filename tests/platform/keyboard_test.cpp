@@ -158,15 +158,4 @@ TEST(KeyboardFilter, RunsBeforeTheWindowAndSwallowsBothDirections)
     EXPECT_FALSE(UnhookWindowsHookEx(hook));
 }
 
-TEST(KeyboardVersion, DummyDisplayIsNotLockable)
-{
-    OSVERSIONINFOA info{};
-    info.dwOSVersionInfoSize = sizeof(info);
-    info.dwMajorVersion = 9;
-    ASSERT_TRUE(GetVersionExA(&info));
-    EXPECT_EQ(info.dwOSVersionInfoSize, sizeof(info));
-    EXPECT_EQ(info.dwMajorVersion, 0u);
-    EXPECT_FALSE(GetVersionExA(nullptr));
-}
-
 } // namespace

@@ -16,12 +16,3 @@ TEST(Rand, CoversTheFifteenBitRangeAndNothingElse)
     EXPECT_EQ(lo, 0);
     EXPECT_EQ(hi, 32767);
 }
-
-TEST(Rand, SameSeedSameSequence)
-{
-    crt::srand(7);
-    const int a = crt::rand(), b = crt::rand();
-    crt::srand(7);
-    EXPECT_EQ(crt::rand(), a);
-    EXPECT_EQ(crt::rand(), b);
-}
