@@ -12,7 +12,15 @@
 
 namespace {
 std::mutex g_slotLock;
-std::condition_variable g_slotChanged;
+// Made on first use and never destroyed: the play window starts the worker during static
+// construction, which may come before this file's own, and a condition variable constructed
+// under a waiting worker breaks its count of waiters (the process then hangs at exit in its
+// destructor).
+std::condition_variable& SlotChanged()
+{
+    static auto* changed = new std::condition_variable();
+    return *changed;
+}
 
 void PlayFile(const char* path)
 {
@@ -51,7 +59,7 @@ void PostSoundRequest(const CString& path)
         g_strSoundPath = path;
         g_bSoundPending = true;
     }
-    g_slotChanged.notify_one();
+    SlotChanged().notify_one();
 }
 
 void SoundWorker(void* /*arg*/)
@@ -60,7 +68,7 @@ void SoundWorker(void* /*arg*/)
     std::unique_lock<std::mutex> lock(g_slotLock);
     while (!g_bWorkerStop) {
         if (!g_bSoundPending) {
-            g_slotChanged.wait_for(lock, kIdleTimeout);
+            SlotChanged().wait_for(lock, kIdleTimeout);
             continue;
         }
         // Playing is set before pending is cleared, so the UI thread never sees both clear
@@ -95,7 +103,7 @@ void StopSoundWorker()
         std::lock_guard<std::mutex> lock(g_slotLock);
         g_bWorkerStop = true;
     }
-    g_slotChanged.notify_one();
+    SlotChanged().notify_one();
     if (!wasRunning)
         return;
     while (g_bWorkerRunning)
