@@ -5,8 +5,10 @@
 //   x11_probe steal MS      maps a window and takes the focus, then waits up to MS milliseconds
 //                           for the focus to leave it and the keyboard to be grabbed again
 //                           (exit 0, printing the time taken) or gives up (exit 1)
+//   x11_probe saver         prints the screen saver's state: on, off, cycle or disabled
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/scrnsaver.h>
 
 #include <chrono>
 #include <cstdio>
@@ -104,6 +106,24 @@ int Steal(Display* display, int limitMs)
     }
 }
 
+int Saver(Display* display)
+{
+    int event = 0, error = 0;
+    XScreenSaverInfo* info = XScreenSaverAllocInfo();
+    if (!info || !XScreenSaverQueryExtension(display, &event, &error) ||
+        !XScreenSaverQueryInfo(display, DefaultRootWindow(display), info)) {
+        std::printf("unknown\n");
+        XFree(info);
+        return 1;
+    }
+    std::printf("%s\n", info->state == ScreenSaverOn      ? "on"
+                        : info->state == ScreenSaverOff   ? "off"
+                        : info->state == ScreenSaverCycle ? "cycle"
+                                                          : "disabled");
+    XFree(info);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -122,6 +142,8 @@ int main(int argc, char** argv)
         result = Close(display, argv[2]);
     else if (std::strcmp(argv[1], "steal") == 0)
         result = Steal(display, argc > 2 ? std::atoi(argv[2]) : 1000);
+    else if (std::strcmp(argv[1], "saver") == 0)
+        result = Saver(display);
     XCloseDisplay(display);
     return result;
 }
