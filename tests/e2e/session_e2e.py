@@ -19,48 +19,20 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import tappy_e2e  # noqa: E402
 from tappy_e2e import (SKIP, Failure, Tappy, bbox, check, dark, leave_by_corners,  # noqa: E402
-                       parse_ppm, run)
+                       run)
 
 HALF = 1024
 H = 768
 
 
-class Display:
+class Display(tappy_e2e.Display):
     """An Xvfb of its own; -noreset keeps the monitors defined with xrandr when the last
     client leaves."""
 
     def __init__(self, width):
-        r, w = os.pipe()
-        self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(w), "-screen", "0", f"{width}x{H}x24", "-nolisten", "tcp",
-             "-noreset"],
-            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(w)
-        with os.fdopen(r) as f:
-            number = f.readline().strip()
-        check(number, "Xvfb did not start")
-        self.name = ":" + number
-        self.env = dict(os.environ, DISPLAY=self.name)
-
-    def close(self):
-        self.proc.terminate()
-        self.proc.wait()
-
-    def xdo(self, *args):
-        return run(["xdotool", *map(str, args)], env=self.env).stdout.decode()
-
-    def click(self, x, y):
-        self.xdo("mousemove", x, y)
-        self.xdo("click", 1)
-
-    def key(self, name):
-        self.xdo("key", name)
-
-    def screenshot(self):
-        ppm = run(["import", "-display", self.name, "-window", "root", "-depth", "8",
-                   "ppm:-"]).stdout
-        return parse_ppm(ppm)
+        super().__init__(width, ("-noreset",))
 
     def pointer(self):
         fields = dict(f.split(":") for f in self.xdo("getmouselocation").split())

@@ -42,10 +42,11 @@ def run(cmd, **kw):
 
 
 class Display:
-    def __init__(self):
+    def __init__(self, width=W, extra_args=()):
         r, w = os.pipe()
         self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(w), "-screen", "0", f"{W}x{H}x24", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(w), "-screen", "0", f"{width}x{H}x24", "-nolisten", "tcp",
+             *extra_args],
             pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(w)
         with os.fdopen(r) as f:
@@ -59,7 +60,7 @@ class Display:
         self.proc.wait()
 
     def xdo(self, *args):
-        run(["xdotool", *map(str, args)], env=self.env)
+        return run(["xdotool", *map(str, args)], env=self.env).stdout.decode()
 
     def click(self, x, y):
         self.xdo("mousemove", x, y)
