@@ -8,6 +8,7 @@
 // On Wayland, SDL's keyboard grab asks the compositor to inhibit its shortcuts.
 #include "platform/keymap.h"
 #include "platform/wnd_internal.h"
+#include "platform/x11_handles.h"
 
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
@@ -41,17 +42,6 @@ bool IsX11()
 {
     const char* driver = SDL_GetCurrentVideoDriver();
     return driver && std::strcmp(driver, "x11") == 0;
-}
-
-bool X11Handles(SDL_Window* window, Display** display, Window* xwindow)
-{
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
-        return false;
-    *display = info.info.x11.display;
-    *xwindow = info.info.x11.window;
-    return true;
 }
 
 Uint32 PushTick(Uint32 interval, void* /*param*/)
@@ -92,7 +82,7 @@ void AssertGrab()
     bool settled = true;
     Display* display = nullptr;
     Window xwindow = 0;
-    if (IsX11() && X11Handles(window, &display, &xwindow)) {
+    if (IsX11() && tappy::X11Handles(window, &display, &xwindow)) {
         Window focus = 0;
         int revert = 0;
         XGetInputFocus(display, &focus, &revert);
@@ -132,7 +122,7 @@ void ReleaseGrab(HookImpl* hook)
     SDL_SetWindowKeyboardGrab(window, SDL_FALSE);
     Display* display = nullptr;
     Window xwindow = 0;
-    if (IsX11() && X11Handles(window, &display, &xwindow)) {
+    if (IsX11() && tappy::X11Handles(window, &display, &xwindow)) {
         XUngrabKeyboard(display, CurrentTime);
         if (hook->pointerHeld)
             XUngrabPointer(display, CurrentTime);
@@ -190,7 +180,7 @@ void OnSystemEvent(const SDL_SysWMmsg* msg)
         return;
     Display* display = nullptr;
     Window xwindow = 0;
-    if (X11Handles(g_hook->target->window, &display, &xwindow) && focus.window == xwindow)
+    if (tappy::X11Handles(g_hook->target->window, &display, &xwindow) && focus.window == xwindow)
         OnFocusLost(g_hook->target);
 }
 

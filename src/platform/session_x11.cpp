@@ -6,6 +6,7 @@
 #include "platform/session.h"
 #include "platform/session_rules.h"
 #include "platform/wnd_internal.h"
+#include "platform/x11_handles.h"
 
 #include <SDL_syswm.h>
 #include <X11/XKBlib.h>
@@ -218,17 +219,6 @@ void RestoreLockKeys(Display* display)
     XSync(display, False);
 }
 
-bool X11Handles(SDL_Window* window, Display** display, Window* xwindow)
-{
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
-        return false;
-    *display = info.info.x11.display;
-    *xwindow = info.info.x11.window;
-    return true;
-}
-
 } // namespace
 
 namespace tappy {
@@ -237,7 +227,7 @@ void RefuseFocus(SDL_Window* cover)
 {
     Display* display = nullptr;
     Window xwindow = 0;
-    if (!X11Handles(cover, &display, &xwindow))
+    if (!tappy::X11Handles(cover, &display, &xwindow))
         return;
     XWMHints* hints = XGetWMHints(display, xwindow);
     if (!hints)
@@ -254,7 +244,7 @@ void PaintCover(SDL_Window* cover, Uint32 color)
 {
     Display* display = nullptr;
     Window xwindow = 0;
-    if (X11Handles(cover, &display, &xwindow)) {
+    if (tappy::X11Handles(cover, &display, &xwindow)) {
         // The server then repaints every exposure itself, and no window surface is kept for a
         // window that never shows anything else.
         XWindowAttributes attributes{};
