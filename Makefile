@@ -48,8 +48,9 @@ $(BUILD_DIR)/build.ninja:
 build: $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR)
 
-run: deps
-	$(MAKE) build
+# Only the program and its content: a parent need not wait for the tests to build.
+run: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) --target tappy demo_content
 	./$(BUILD_DIR)/tappy
 
 test: test-deps
