@@ -11,16 +11,14 @@
 
 Exit status: 0 passed, 1 failed, 77 skipped (a tool is missing).
 """
-import argparse
 import os
-import shutil
 import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import tappy_e2e  # noqa: E402
-from tappy_e2e import (SKIP, Failure, Tappy, bbox, check, dark, leave_by_corners,  # noqa: E402
+from tappy_e2e import (Tappy, bbox, check, dark, leave_by_corners,  # noqa: E402
                        run)
 
 HALF = 1024
@@ -28,11 +26,7 @@ H = 768
 
 
 class Display(tappy_e2e.Display):
-    """An Xvfb of its own; -noreset keeps the monitors defined with xrandr when the last
-    client leaves."""
-
-    def __init__(self, width):
-        super().__init__(width, ("-noreset",))
+    """The harness's display, with the pointer and the lock-key indicators readable."""
 
     def pointer(self):
         fields = dict(f.split(":") for f in self.xdo("getmouselocation").split())
@@ -182,26 +176,8 @@ SCENARIOS = {
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--tappy", required=True)
-    parser.add_argument("--probe", default="")
-    parser.add_argument("scenario", choices=sorted(SCENARIOS))
-    args = parser.parse_args()
-    for tool in ("Xvfb", "xdotool", "xrandr", "xset", "import", "convert", "sox"):
-        if not shutil.which(tool):
-            print("SKIP: %s is not installed" % tool)
-            return SKIP
-    scenario, width = SCENARIOS[args.scenario]
-    display = Display(width)
-    try:
-        scenario(display, os.path.abspath(args.tappy), args.probe)
-    except Failure as e:
-        print("FAIL:", e)
-        return 1
-    finally:
-        display.close()
-    print("PASS")
-    return 0
+    return tappy_e2e.main(SCENARIOS, ("Xvfb", "xdotool", "xrandr", "xset", "import", "convert",
+                                      "sox"), Display)
 
 
 if __name__ == "__main__":

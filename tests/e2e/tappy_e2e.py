@@ -344,19 +344,25 @@ def scenario_broken(display, program, probe):
 SCENARIOS = {"play": scenario_play, "empty": scenario_empty, "broken": scenario_broken}
 
 
-def main():
+def main(scenarios=None, tools=("Xvfb", "xdotool", "import", "convert", "sox"),
+         display_class=None):
+    """Runs one named scenario. scenarios maps a name to (function, screen width)."""
+    display_class = display_class or Display
+    scenarios = scenarios or {name: (f, W) for name, f in SCENARIOS.items()}
     parser = argparse.ArgumentParser()
     parser.add_argument("--tappy", required=True)
     parser.add_argument("--probe", default="")
-    parser.add_argument("scenario", choices=sorted(SCENARIOS))
+    parser.add_argument("scenario", choices=sorted(scenarios))
     args = parser.parse_args()
-    for tool in ("Xvfb", "xdotool", "import", "convert", "sox"):
+    for tool in tools:
         if not shutil.which(tool):
             print("SKIP: %s is not installed" % tool)
             return SKIP
-    display = Display()
+    scenario, width = scenarios[args.scenario]
+    # -noreset keeps monitors defined with xrandr when the last client leaves.
+    display = display_class(width, ("-noreset",))
     try:
-        SCENARIOS[args.scenario](display, os.path.abspath(args.tappy), args.probe)
+        scenario(display, os.path.abspath(args.tappy), args.probe)
     except Failure as e:
         print("FAIL:", e)
         return 1
