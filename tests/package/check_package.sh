@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The Debian package as a parent meets it, after `make deb`: lintian finds no error or
+# warning; it installs with apt; the menu entry and AppStream data validate; the installed
+# command plays (installed_e2e.py); and a purge leaves nothing of Tappy behind. Needs root.
+# A package left installed by an earlier run is purged first.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+apt_get() { DEBIAN_FRONTEND=noninteractive apt-get -y -q -o DPkg::Lock::Timeout=600 "$@"; }
+
+debs=(build-deb/tappy_*.deb)
+[ ${#debs[@]} = 1 ] && [ -f "${debs[0]}" ] || { echo "FAIL: no single package in build-deb/"; exit 1; }
+deb=${debs[0]}
+echo "== $deb: $(stat -c %s "$deb") bytes"
+dpkg-deb -f "$deb" Depends
+
+lintian --fail-on error,warning "$deb"
+
+if dpkg-query -W -f '${Status}' tappy 2>/dev/null | grep -q installed; then
+    apt_get purge tappy
+fi
+apt_get install "./$deb"
+files=$(mktemp)
+trap 'rm -f "$files"' EXIT
+dpkg -L tappy >"$files"
+
+shipped() { grep -x "$1" "$files"; }
+desktop-file-validate "$(shipped '/usr/share/applications/.*\.desktop')"
+appstreamcli validate --no-net "$(shipped '/usr/share/metainfo/.*\.metainfo\.xml')"
+man --warnings -l "$(shipped '/usr/share/man/man6/tappy\.6\.gz')" >/dev/null
+command=$(shipped '/usr/\(games\|bin\)/tappy')
+python3 tests/package/installed_e2e.py "$command"
+
+apt_get purge tappy
+left=0
+while read -r path; do
+    [ "$path" = /. ] && continue
+    [ -e "$path" ] || [ -L "$path" ] || continue
+    # A folder stays when other packages' files are in it, or another package owns it.
+    if [ -d "$path" ] && [ ! -L "$path" ]; then
+        [ -n "$(ls -A "$path")" ] && continue
+        dpkg -S "$path" >/dev/null 2>&1 && continue
+    fi
+    echo "FAIL: left behind after the purge: $path"
+    left=1
+done <"$files"
+if dpkg-query -W tappy >/dev/null 2>&1; then
+    echo "FAIL: dpkg still knows tappy after the purge"
+    left=1
+fi
+[ "$left" = 0 ] && echo "PASS: installed, played and purged without a trace"
+exit "$left"
