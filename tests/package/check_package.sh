@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package as a parent meets it, after `make deb`: lintian finds no error or
-# warning; it installs with apt; the menu entry and AppStream data validate; the installed
-# command plays (installed_e2e.py); and a purge leaves nothing of Tappy behind. Needs root.
+# warning; it installs with apt; the menu entry, AppStream data and manual page validate; the
+# installed command plays (installed_e2e.py), and so does a copy of its folder, as the manual
+# tells a parent to make; and a purge leaves nothing of Tappy behind. Needs root.
 # A package left installed by an earlier run is purged first.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -20,7 +21,8 @@ if dpkg-query -W -f '${Status}' tappy 2>/dev/null | grep -q installed; then
 fi
 apt_get install "./$deb"
 files=$(mktemp)
-trap 'rm -f "$files"' EXIT
+own=$(mktemp -d)
+trap 'rm -rf "$files" "$own"' EXIT
 dpkg -L tappy >"$files"
 
 shipped() { grep -x "$1" "$files"; }
@@ -29,14 +31,18 @@ appstreamcli validate --no-net "$(shipped '/usr/share/metainfo/.*\.metainfo\.xml
 man --warnings -l "$(shipped '/usr/share/man/man6/tappy\.6\.gz')" >/dev/null
 command=$(shipped '/usr/\(games\|bin\)/tappy')
 python3 tests/package/installed_e2e.py "$command"
+# The manual's way to pictures of one's own: a copy of the program's folder runs from there.
+cp -rL "$(dirname "$(readlink -f "$command")")" "$own/Tappy"
+python3 tests/package/installed_e2e.py "$own/Tappy/tappy"
 
 apt_get purge tappy
 left=0
 while read -r path; do
     [ "$path" = /. ] && continue
     [ -e "$path" ] || [ -L "$path" ] || continue
-    # A folder stays when other packages' files are in it, or another package owns it.
-    if [ -d "$path" ] && [ ! -L "$path" ]; then
+    # A shared folder (/usr/share/icons/hicolor/48x48/apps) stays when other packages' files
+    # are in it or another package owns it; Tappy's own folders go whatever is in them.
+    if [ -d "$path" ] && [ ! -L "$path" ] && [[ "$path" != *tappy* ]]; then
         [ -n "$(ls -A "$path")" ] && continue
         dpkg -S "$path" >/dev/null 2>&1 && continue
     fi
