@@ -2,11 +2,13 @@
 # The Debian package as a parent meets it, after `make deb`: lintian finds no error or
 # warning; it installs with apt; the menu entry, AppStream data and manual page validate; the
 # installed command plays (installed_e2e.py), and so does a copy of its folder, as the manual
-# tells a parent to make; and a purge leaves nothing of Tappy behind. Needs root.
+# tells a parent to make; and a purge leaves nothing of Tappy behind. Installs through sudo
+# when not root.
 # A package left installed by an earlier run is purged first.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-apt_get() { DEBIAN_FRONTEND=noninteractive apt-get -y -q -o DPkg::Lock::Timeout=600 "$@"; }
+sudo=$([ "$(id -u)" = 0 ] || echo sudo)
+apt_get() { $sudo env DEBIAN_FRONTEND=noninteractive apt-get -y -q -o DPkg::Lock::Timeout=600 "$@"; }
 
 debs=(build-deb/tappy_*.deb)
 [ ${#debs[@]} = 1 ] && [ -f "${debs[0]}" ] || { echo "FAIL: no single package in build-deb/"; exit 1; }
