@@ -15,10 +15,15 @@ BUILD_DEPS = cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-image-dev libs
              fonts-dejavu-core
 TEST_DEPS = xvfb xdotool imagemagick sox x11-utils x11-xserver-utils python3
 TOOL_DEPS = espeak-ng sox librsvg2-bin imagemagick fonts-noto-color-emoji
+# dpkg-shlibdeps (dpkg-dev) computes the package's Depends; CPack finds the programs with file.
+PACKAGE_DEPS = dpkg-dev file
+# What .ci/run's package check uses beyond the tests' own tools.
+PACKAGE_TEST_DEPS = lintian appstream desktop-file-utils man-db
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all build deps test-deps tool-deps run test test-tsan bench install demo-content clean format
+.PHONY: all build deps test-deps tool-deps package-deps run test test-tsan bench install deb \
+        demo-content clean format
 
 all: build
 
@@ -41,6 +46,9 @@ test-deps: deps
 
 tool-deps:
 	$(call apt_install,$(TOOL_DEPS))
+
+package-deps: deps
+	$(call apt_install,$(PACKAGE_DEPS) $(PACKAGE_TEST_DEPS))
 
 $(BUILD_DIR)/build.ninja:
 	cmake -S . -B $(BUILD_DIR) -G Ninja $(CMAKE_FLAGS)
@@ -71,6 +79,20 @@ bench: deps
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
+# The Debian package, build-deb/tappy_<version>_<arch>.deb: a Release build with Debian's
+# hardening flags, without the tests (.ci/run checks the installed package itself).
+deb: package-deps
+	export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
+	CFLAGS="$$(dpkg-buildflags --get CFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	CXXFLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	LDFLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
+	cmake -S . -B build-deb -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAPPY_PACKAGE=ON \
+	      -DTAPPY_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build build-deb
+	rm -f build-deb/tappy_*.deb
+	cd build-deb && cpack
+	@ls build-deb/tappy_*.deb
+
 # Regenerates the bundled content in demo/ (needs the tools' packages; not part of a build).
 demo-content: tool-deps
 	python3 tools/make_demo_content.py demo
@@ -79,4 +101,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf build build-asan build-tsan build-bench
+	rm -rf build build-asan build-tsan build-bench build-deb

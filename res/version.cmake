@@ -18,9 +18,11 @@ set(TAPPY_LEGAL_TRADEMARKS "")
 set(TAPPY_ORIGINAL_FILENAME "Tappy.EXE")
 set(TAPPY_PRODUCT_NAME "Tappy Application")
 
-# The About box's lines. Its product line carries the program's own release, which is not
-# the version block's number.
-set(TAPPY_ABOUT_PRODUCT_LINE "Tappy Version 1.1.2")
+# The program's own release, which is not the version block's number: the About box's product
+# line carries it, and so do the Debian package and its metadata (cmake/package.cmake).
+set(TAPPY_RELEASE "1.1.2")
+set(TAPPY_RELEASE_DATE "2026-12-07")
+set(TAPPY_ABOUT_PRODUCT_LINE "Tappy Version ${TAPPY_RELEASE}")
 set(TAPPY_CONTACT "hello@tappy.example")
 
 # The resource headers are included by their folder, "res/about_dialog.h", like the sources'

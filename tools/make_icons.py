@@ -3,8 +3,9 @@
 
     python3 tools/make_icons.py res
 
-Writes res/icon129.png (32 x 32, the program's icon), res/icon131.png (16 x 16) and
-res/tappy.png (256 x 256, for the desktop entry). Standard library only: the shapes are
+Writes res/icon129.png (32 x 32, the program's icon), res/icon131.png (16 x 16),
+res/tappy.png (256 x 256, for the desktop entry) and res/tappy-48.png, tappy-64.png and
+tappy-128.png (the menu's other sizes, installed by the Debian package). Standard library only: the shapes are
 sampled here and the PNG files are written by hand, so the same script always writes the
 same bytes.
 
@@ -155,12 +156,14 @@ def write_rgba(path, size):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("out", help="folder for icon129.png, icon131.png and tappy.png")
+    parser.add_argument("out", help="folder for icon129.png, icon131.png and tappy*.png")
     args = parser.parse_args()
     os.makedirs(args.out, exist_ok=True)
     write_indexed(os.path.join(args.out, "icon129.png"), 32)
     write_indexed(os.path.join(args.out, "icon131.png"), 16)
     write_rgba(os.path.join(args.out, "tappy.png"), 256)
+    for size in (48, 64, 128):
+        write_rgba(os.path.join(args.out, "tappy-%d.png" % size), size)
 
 
 if __name__ == "__main__":

@@ -71,7 +71,8 @@ class DemoContent(unittest.TestCase):
         self.assertLess(total, 8 * 1024 * 1024)
 
     def test_icons_and_menu_entry(self):
-        for name, size in [("icon129.png", 32), ("icon131.png", 16), ("tappy.png", 256)]:
+        for name, size in [("icon129.png", 32), ("icon131.png", 16), ("tappy.png", 256),
+                           ("tappy-48.png", 48), ("tappy-64.png", 64), ("tappy-128.png", 128)]:
             with self.subTest(icon=name):
                 self.assertEqual(read_png(os.path.join(ROOT, "res", name)), (size, size))
         with open(os.path.join(ROOT, "res", "tappy.desktop"), encoding="utf-8") as f:
