@@ -1,7 +1,7 @@
 #pragma once
 // A memory context over a fresh bitmap, and pixel probes, for the drawing tests of the
 // platform layer (which may look inside its structures).
-#include "platform/gdi_internal.h"
+#include "platform/sdl/gdi_internal.h"
 
 struct Canvas {
     HDC dc;

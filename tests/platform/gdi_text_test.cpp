@@ -1,5 +1,5 @@
 #include "gdi_test_support.h"
-#include "platform/font_match.h"
+#include "platform/sdl/font_match.h"
 #include "platform/text_bytes.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Windows, classes and the message loop on SDL's dummy video driver.
 #include "platform/app.h"
-#include "platform/wnd_internal.h"
+#include "platform/sdl/backend.h"
 
 #include <gtest/gtest.h>
 

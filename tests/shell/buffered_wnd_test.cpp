@@ -3,8 +3,8 @@
 #include "shell/buffered_wnd.h"
 
 #include "platform/app.h"
-#include "platform/gdi_internal.h"
-#include "platform/wnd_internal.h"
+#include "platform/sdl/backend.h"
+#include "platform/sdl/gdi_internal.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 // paint scales (bilinear) from a copy no larger than the screen. Bound: kCachedPictures copies
 // of at most the screen's pixels, 4 bytes each (2 x 8.3 MB at 1920 x 1080), plus the one full
 // picture that exists only while it is being decoded.
-#include "platform/gdi_internal.h"
-#include "platform/imaging_internal.h"
 #include "platform/jpeg_scaled.h"
+#include "platform/sdl/gdi_internal.h"
+#include "platform/sdl/imaging_internal.h"
 
 #include <SDL_image.h>
 

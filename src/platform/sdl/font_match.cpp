@@ -1,4 +1,4 @@
-#include "platform/font_match.h"
+#include "platform/sdl/font_match.h"
 
 #include <SDL.h>
 #include <SDL_ttf.h>

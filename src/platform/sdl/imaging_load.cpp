@@ -2,7 +2,7 @@
 // size is read from the few bytes that carry it and the file's structure is checked as far as
 // that costs a handful of reads, so a folder of large photos loads in milliseconds. Formats
 // sized here: PNG, JPEG, GIF, BMP, WebP, TIFF, QOI; anything else does not load.
-#include "platform/imaging_internal.h"
+#include "platform/sdl/imaging_internal.h"
 
 #include <SDL_image.h>
 

@@ -3,10 +3,9 @@
 //  [X] icon and text statics: left or centred, word-wrapped, sunken edge, no-prefix
 //  [ ] buttons, edits and every other control kind: the About box has none
 #include "platform/app.h"
-#include "platform/font_match.h"
-#include "platform/res_icons.h"
-#include "platform/wnd_internal.h"
-#include "res/about_dialog.h"
+#include "platform/sdl/backend.h"
+#include "platform/sdl/font_match.h"
+#include "platform/sdl/resources.h"
 
 #include <SDL_ttf.h>
 
@@ -173,7 +172,7 @@ CDialog::CDialog(UINT nIDTemplate, CWnd*) : m_nIDTemplate(nIDTemplate) {}
 BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd)
 {
     m_nIDTemplate = nIDTemplate;
-    const tappy::dialog::Template* t = FindDialogTemplate(static_cast<int>(nIDTemplate));
+    const tappy::dialog::Template* t = tappy::FindDialogTemplate(static_cast<int>(nIDTemplate));
     if (!t || m_hWnd || !tappy::EnsureVideo())
         return FALSE;
     SDL_Rect size = DialogRect(*t);
@@ -190,7 +189,7 @@ BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd)
 
 void CDialog::OnPaint()
 {
-    const tappy::dialog::Template* t = FindDialogTemplate(static_cast<int>(m_nIDTemplate));
+    const tappy::dialog::Template* t = tappy::FindDialogTemplate(static_cast<int>(m_nIDTemplate));
     if (t && tappy::IsLiveWindow(m_hWnd))
         Render(m_hWnd->window, *t);
 }

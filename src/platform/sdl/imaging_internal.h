@@ -6,8 +6,8 @@
 #include <string>
 
 struct GpImage {
-    std::string path;  // the file's path in bytes, as the file system takes it
-    UINT width = 0;    // from the file's header, pixels
+    std::string path; // the file's path in bytes, as the file system takes it
+    UINT width = 0;   // from the file's header, pixels
     UINT height = 0;
     bool decodeFailed = false; // set by the drawing half when the pixels did not decode
 };

@@ -1,38 +1,26 @@
-// The application object, the message loop and the platform's start-up and shut-down.
-//
-// The loop blocks in SDL_WaitEvent, so an idle Tappy uses no CPU. Every SDL event becomes a
-// window message in one place, TranslateEvent; WM_PAINT is made only when no other event
+// The one event translation: every SDL event becomes a window message here, and no other file
+// reads SDL events. A key is looked up once into a KeyEvent, which the keyboard filter judges
+// and from which the window's key message is made. WM_PAINT is made only when no other event
 // waits, so a flood of key presses coalesces into few paints.
-#include "platform/app.h"
-
-#include "platform/keymap.h"
-#include "platform/sound.h"
-#include "platform/wnd_internal.h"
-
-#include <SDL_ttf.h>
+#include "platform/sdl/backend.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <deque>
 
 namespace {
 
 constexpr WPARAM MK_LBUTTON = 0x0001;
 
-CWinApp* g_pApp = nullptr;
-// Messages made from SDL events and not yet taken by PeekMessageA.
-std::deque<MSG> g_posted;
-
 void Post(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
 {
     if (hwnd)
-        g_posted.push_back(MSG{hwnd, message, wParam, lParam});
+        tappy::Platform().posted.push_back(MSG{hwnd, message, wParam, lParam});
 }
 
 HWND MainWindow()
 {
-    if (g_pApp && g_pApp->m_pMainWnd && tappy::IsLiveWindow(g_pApp->m_pMainWnd->m_hWnd))
-        return g_pApp->m_pMainWnd->m_hWnd;
+    const CWinApp* app = AfxGetApp();
+    if (app && app->m_pMainWnd && tappy::IsLiveWindow(app->m_pMainWnd->m_hWnd))
+        return app->m_pMainWnd->m_hWnd;
     return tappy::KeyboardTarget();
 }
 
@@ -71,12 +59,16 @@ void TranslateWindowEvent(const SDL_WindowEvent& event)
 
 void TranslateKeyEvent(const SDL_KeyboardEvent& event)
 {
+    const tappy::KeyEvent key{tappy::LookupKey(event.keysym.sym, event.keysym.scancode),
+                              event.keysym.scancode,
+                              event.type == SDL_KEYUP,
+                              event.repeat != 0,
+                              event.keysym.mod,
+                              event.timestamp};
     // The filter sees every key first, before any window, as a low-level hook does.
-    if (tappy::RunKeyboardFilter(event))
+    if (tappy::RunKeyboardFilter(key))
         return;
-    const tappy::KeyInfo key = tappy::LookupKey(event.keysym.sym, event.keysym.scancode);
-    const tappy::KeyMessage msg =
-        tappy::KeyMessageFor(key, event.type == SDL_KEYUP, event.repeat != 0, event.keysym.mod);
+    const tappy::KeyMessage msg = tappy::KeyMessageFor(key.key, key.up, key.repeat, key.mod);
     Post(tappy::KeyboardTarget(), msg.message, msg.wParam, msg.lParam);
 }
 
@@ -119,11 +111,12 @@ BOOL PeekMessageA(MSG* msg, HWND /*hwnd*/, UINT /*filterMin*/, UINT /*filterMax*
 {
     if (!msg)
         return FALSE;
+    std::deque<MSG>& posted = tappy::Platform().posted;
     for (;;) {
-        if (!g_posted.empty()) {
-            *msg = g_posted.front();
+        if (!posted.empty()) {
+            *msg = posted.front();
             if (removeMsg & PM_REMOVE)
-                g_posted.pop_front();
+                posted.pop_front();
             return TRUE;
         }
         SDL_Event event;
@@ -154,85 +147,4 @@ LRESULT DispatchMessageA(const MSG* msg)
     if (msg->message == WM_PAINT)
         msg->hwnd->invalid = false;
     return msg->hwnd->owner->WindowProc(msg->message, msg->wParam, msg->lParam);
-}
-
-CWinApp::CWinApp(const char* /*lpszAppName*/)
-{
-    g_pApp = this;
-}
-
-CWinApp::~CWinApp()
-{
-    if (g_pApp == this)
-        g_pApp = nullptr;
-}
-
-BOOL CWinApp::InitInstance()
-{
-    return TRUE;
-}
-
-int CWinApp::Run()
-{
-    for (;;) {
-        if (!m_pMainWnd || !tappy::IsLiveWindow(m_pMainWnd->m_hWnd))
-            break;
-        MSG msg;
-        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-            continue;
-        }
-        // Blocks without taking the event; the next PeekMessageA translates it.
-        if (!SDL_WaitEvent(nullptr))
-            SDL_Delay(50); // an SDL error must not turn into a busy loop
-    }
-    return 0;
-}
-
-int CWinApp::ExitInstance()
-{
-    return 0;
-}
-
-CWinApp* AfxGetApp()
-{
-    return g_pApp;
-}
-
-int AfxWinMain(int /*argc*/, char** /*argv*/)
-{
-    CWinApp* app = AfxGetApp();
-    if (!app) {
-        std::fprintf(stderr, "Tappy: no application object.\n");
-        return 1;
-    }
-    // With no display SDL quietly falls back to its offscreen driver, which would leave an
-    // invisible program running; only an explicit request (as in the tests) may have that.
-    const char* requested = SDL_getenv("SDL_VIDEODRIVER");
-    const bool started = tappy::EnsureVideo();
-    if (!started || (!tappy::VideoHasDisplay() && !(requested && *requested))) {
-        std::fprintf(stderr,
-                     "Tappy: cannot open the display (%s).\n"
-                     "Tappy runs full-screen on a graphical desktop (X11 or Wayland).\n",
-                     started ? "no screen found" : SDL_GetError());
-        SDL_Quit();
-        return 1;
-    }
-    // Without fonts the words are not drawn; without sound the play is silent. Neither stops
-    // the program.
-    TTF_Init();
-    SoundStartup();
-
-    if (app->InitInstance())
-        app->Run();
-    const int code = app->ExitInstance();
-
-    // Windows first: a CWnd destroyed after SDL_Quit would touch a freed window. The TTF
-    // library stays open, since fonts held by static objects are closed after this returns.
-    tappy::DestroyAllWindows();
-    tappy::EndSession();
-    SoundShutdown();
-    SDL_Quit();
-    return code;
 }

@@ -1,5 +1,5 @@
 // Memory contexts, bitmaps and the block copy. Text, fills and fonts live in gdi_text.cpp.
-#include "platform/gdi_internal.h"
+#include "platform/sdl/gdi_internal.h"
 
 #include <SDL_ttf.h>
 
@@ -72,11 +72,11 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj)
 
 HGDIOBJ GetStockObject(int which)
 {
-    static GdiObject white{GdiObject::Kind::Brush, nullptr, nullptr, 0, DEFAULT_CHARSET, 0xFFFFFF,
-                           true};
+    static GdiObject white{GdiObject::Kind::Brush, nullptr,  nullptr, 0,
+                           DEFAULT_CHARSET,        0xFFFFFF, true};
     // The face itself is opened on first use by the text code (RealiseSystemFont).
-    static GdiObject systemFont{GdiObject::Kind::Font, nullptr, nullptr, 0, DEFAULT_CHARSET, 0,
-                                true};
+    static GdiObject systemFont{GdiObject::Kind::Font, nullptr, nullptr, 0,
+                                DEFAULT_CHARSET,       0,       true};
     switch (which) {
     case WHITE_BRUSH:
         return &white;
@@ -134,7 +134,10 @@ BOOL CGdiObject::DeleteObject()
     return ::DeleteObject(Detach());
 }
 
-CDC::~CDC() { DeleteDC(); }
+CDC::~CDC()
+{
+    DeleteDC();
+}
 
 BOOL CDC::Attach(HDC hdc)
 {
@@ -158,11 +161,20 @@ BOOL CDC::DeleteDC()
     return ::DeleteDC(Detach());
 }
 
-HGDIOBJ CDC::SelectGdiObject(HDC hdc, HGDIOBJ gdiObj) { return ::SelectObject(hdc, gdiObj); }
+HGDIOBJ CDC::SelectGdiObject(HDC hdc, HGDIOBJ gdiObj)
+{
+    return ::SelectObject(hdc, gdiObj);
+}
 
-HGDIOBJ CDC::SelectObject(CGdiObject* obj) { return ::SelectObject(m_hDC, obj ? obj->m_hObject : nullptr); }
+HGDIOBJ CDC::SelectObject(CGdiObject* obj)
+{
+    return ::SelectObject(m_hDC, obj ? obj->m_hObject : nullptr);
+}
 
-HGDIOBJ CDC::SelectObject(HGDIOBJ obj) { return ::SelectObject(m_hDC, obj); }
+HGDIOBJ CDC::SelectObject(HGDIOBJ obj)
+{
+    return ::SelectObject(m_hDC, obj);
+}
 
 int CDC::DrawText(const char* text, int length, RECT* rc, UINT format)
 {
@@ -174,7 +186,10 @@ int CDC::DrawText(const CString& text, RECT* rc, UINT format)
     return DrawTextA(m_hDC, text, text.GetLength(), rc, format);
 }
 
-void CDC::FillRect(const RECT* rc, HBRUSH brush) { ::FillRect(m_hDC, rc, brush); }
+void CDC::FillRect(const RECT* rc, HBRUSH brush)
+{
+    ::FillRect(m_hDC, rc, brush);
+}
 
 BOOL CDC::BitBlt(int x, int y, int cx, int cy, CDC* src, int x1, int y1, DWORD rop)
 {

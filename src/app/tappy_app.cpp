@@ -1,5 +1,6 @@
 // The application object: the play window comes up in InitInstance and, once the corner
 // gesture has closed it, ExitInstance shows the About box for three seconds.
+#include "app/resources.h"
 #include "platform/app.h"
 #include "platform/keyboard.h"
 #include "platform/runtime.h"
@@ -76,5 +77,6 @@ int CTappyApp::ExitInstance()
 
 int main(int argc, char** argv)
 {
+    RegisterTappyResources();
     return AfxWinMain(argc, argv);
 }

@@ -1,7 +1,7 @@
 // Text, fills and fonts of the GDI stand-in. Text is black on opaque white cells (the
 // defaults of a fresh context, which Tappy never changes), antialiased, one cell high per line.
-#include "platform/font_match.h"
-#include "platform/gdi_internal.h"
+#include "platform/sdl/font_match.h"
+#include "platform/sdl/gdi_internal.h"
 #include "platform/text_bytes.h"
 
 #include <SDL_ttf.h>

@@ -1,5 +1,5 @@
 // Reading drawn pixels back, for checks that may not see the surfaces themselves.
-#include "platform/gdi_internal.h"
+#include "platform/sdl/gdi_internal.h"
 
 COLORREF GetPixel(HDC hdc, int x, int y)
 {
