@@ -28,8 +28,14 @@ struct Decoded {
     bool reduced = false;
 };
 
-// Most recently drawn first.
-Decoded g_cache[kCachedPictures];
+// Most recently drawn first. Made on first use and kept to the end of the process: pictures are
+// disposed of by the topics' destructors during static destruction, which reach it through
+// ImagingForget.
+Decoded* Cache()
+{
+    static Decoded cache[kCachedPictures];
+    return cache;
+}
 
 void Release(Decoded& d)
 {
@@ -243,9 +249,9 @@ bool Decode(const GpImage* image, int fitW, int fitH, Decoded* out)
 void Forget(const GpImage* image)
 {
     for (int i = 0; i < kCachedPictures; ++i) {
-        if (g_cache[i].image == image) {
-            Release(g_cache[i]);
-            std::rotate(g_cache + i, g_cache + i + 1, g_cache + kCachedPictures);
+        if (Cache()[i].image == image) {
+            Release(Cache()[i]);
+            std::rotate(Cache() + i, Cache() + i + 1, Cache() + kCachedPictures);
             return;
         }
     }
@@ -256,24 +262,24 @@ void Forget(const GpImage* image)
 Decoded* Lookup(GpImage* image, int surfaceW, int surfaceH)
 {
     for (int i = 0; i < kCachedPictures; ++i) {
-        const Decoded& d = g_cache[i];
+        const Decoded& d = Cache()[i];
         if (d.image != image)
             continue;
         if (d.reduced && d.pixels->w < surfaceW && d.pixels->h < surfaceH) {
             Forget(image);
             break;
         }
-        std::rotate(g_cache, g_cache + i, g_cache + i + 1);
-        return &g_cache[0];
+        std::rotate(Cache(), Cache() + i, Cache() + i + 1);
+        return &Cache()[0];
     }
     // Drop the oldest before decoding, so the peak holds one full picture, not one more.
-    Release(g_cache[kCachedPictures - 1]);
+    Release(Cache()[kCachedPictures - 1]);
     Decoded fresh;
     if (!Decode(image, surfaceW, surfaceH, &fresh))
         return nullptr;
-    std::rotate(g_cache, g_cache + kCachedPictures - 1, g_cache + kCachedPictures);
-    g_cache[0] = fresh;
-    return &g_cache[0];
+    std::rotate(Cache(), Cache() + kCachedPictures - 1, Cache() + kCachedPictures);
+    Cache()[0] = fresh;
+    return &Cache()[0];
 }
 
 inline Uint32 Lerp(Uint32 a, Uint32 b, Uint32 f) // f in 0 ... 256

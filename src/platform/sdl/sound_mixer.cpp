@@ -19,14 +19,24 @@ constexpr int kChannels = 2;
 constexpr int kChunkFrames = 1024;
 constexpr int kPollMs = 5;
 
-// Held by every call that touches the mixer, so a play on the worker never meets a start-up or
-// shut-down on the main thread, and two plays never mix into each other.
-std::mutex g_mixerLock;
-bool g_bOpen = false;
-bool g_bSubsystem = false;
-int g_nDeviceFrequency = kFrequency;
-std::vector<Uint8> g_chimeBytes; // the chunk below points into it, it must outlive the chunk
-Mix_Chunk* g_pChime = nullptr;
+struct MixerState {
+    // Held by every call that touches the mixer, so a play on the worker never meets a start-up
+    // or shut-down on the main thread, and two plays never mix into each other.
+    std::mutex lock;
+    bool open = false;
+    bool subsystem = false;
+    int deviceFrequency = kFrequency;
+    std::vector<Uint8> chimeBytes; // the chunk below points into it, it must outlive the chunk
+    Mix_Chunk* chime = nullptr;
+};
+
+// Made on first use and never destroyed: the sound worker starts during static construction and
+// may still be stopping during static destruction, before and after the platform's own state.
+MixerState& Mixer()
+{
+    static MixerState* state = new MixerState();
+    return *state;
+}
 
 // Built in the device's own format so that playing it needs no conversion and no file: the
 // default sound must work exactly when files do not.
@@ -57,11 +67,12 @@ void BuildChime(int frequency, Uint16 format, int channels)
     if (cvt.needed && SDL_ConvertAudio(&cvt) < 0)
         return;
     buffer.resize(static_cast<size_t>(cvt.needed ? cvt.len_cvt : bytes));
-    g_chimeBytes = std::move(buffer);
-    g_pChime = Mix_QuickLoad_RAW(g_chimeBytes.data(), static_cast<Uint32>(g_chimeBytes.size()));
+    Mixer().chimeBytes = std::move(buffer);
+    Mixer().chime = Mix_QuickLoad_RAW(Mixer().chimeBytes.data(),
+                                      static_cast<Uint32>(Mixer().chimeBytes.size()));
 }
 
-// Caller holds g_mixerLock.
+// Caller holds Mixer().lock.
 void PlayToEnd(Mix_Chunk* chunk)
 {
     const int channel = Mix_PlayChannel(-1, chunk, 0);
@@ -71,25 +82,25 @@ void PlayToEnd(Mix_Chunk* chunk)
         SDL_Delay(kPollMs);
     // The mixer has handed over the last samples, but one device buffer may still be on its way
     // to the speaker; the sound has ended only when that has drained too.
-    SDL_Delay(static_cast<Uint32>(kChunkFrames * 1000 / g_nDeviceFrequency + 1));
+    SDL_Delay(static_cast<Uint32>(kChunkFrames * 1000 / Mixer().deviceFrequency + 1));
 }
 
 void CloseLocked()
 {
-    if (g_bOpen) {
+    if (Mixer().open) {
         Mix_HaltChannel(-1);
         Mix_CloseAudio();
         Mix_Quit();
-        g_bOpen = false;
+        Mixer().open = false;
     }
-    if (g_pChime) {
-        Mix_FreeChunk(g_pChime);
-        g_pChime = nullptr;
+    if (Mixer().chime) {
+        Mix_FreeChunk(Mixer().chime);
+        Mixer().chime = nullptr;
     }
-    g_chimeBytes.clear();
-    if (g_bSubsystem) {
+    Mixer().chimeBytes.clear();
+    if (Mixer().subsystem) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        g_bSubsystem = false;
+        Mixer().subsystem = false;
     }
 }
 
@@ -97,12 +108,12 @@ void CloseLocked()
 
 bool SoundStartup()
 {
-    std::lock_guard<std::mutex> lock(g_mixerLock);
-    if (g_bOpen)
+    std::lock_guard<std::mutex> lock(Mixer().lock);
+    if (Mixer().open)
         return true;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         return false;
-    g_bSubsystem = true;
+    Mixer().subsystem = true;
     // Only for the formats beyond WAV; a codec that is not installed simply stays unavailable.
     Mix_Init(MIX_INIT_OGG | MIX_INIT_FLAC | MIX_INIT_MP3);
     if (Mix_OpenAudio(kFrequency, AUDIO_S16SYS, kChannels, kChunkFrames) != 0) {
@@ -110,12 +121,12 @@ bool SoundStartup()
         CloseLocked();
         return false;
     }
-    g_bOpen = true;
+    Mixer().open = true;
     int frequency = kFrequency;
     Uint16 format = AUDIO_S16SYS;
     int channels = kChannels;
     if (Mix_QuerySpec(&frequency, &format, &channels) != 0 && frequency > 0) {
-        g_nDeviceFrequency = frequency;
+        Mixer().deviceFrequency = frequency;
         BuildChime(frequency, format, channels);
     }
     return true;
@@ -123,7 +134,7 @@ bool SoundStartup()
 
 void SoundShutdown()
 {
-    std::lock_guard<std::mutex> lock(g_mixerLock);
+    std::lock_guard<std::mutex> lock(Mixer().lock);
     CloseLocked();
 }
 
@@ -131,8 +142,8 @@ BOOL PlaySoundA(const char* pszSound, HINSTANCE /*hmod*/, DWORD fdwSound)
 {
     if (!pszSound || !*pszSound)
         return FALSE;
-    std::lock_guard<std::mutex> lock(g_mixerLock);
-    if (!g_bOpen)
+    std::lock_guard<std::mutex> lock(Mixer().lock);
+    if (!Mixer().open)
         return FALSE;
     // Mix_LoadWAV tells the formats apart by their contents, not by the name's extension.
     if (Mix_Chunk* chunk = Mix_LoadWAV(pszSound)) {
@@ -140,8 +151,8 @@ BOOL PlaySoundA(const char* pszSound, HINSTANCE /*hmod*/, DWORD fdwSound)
         Mix_FreeChunk(chunk);
         return TRUE;
     }
-    if ((fdwSound & SND_NODEFAULT) || !g_pChime)
+    if ((fdwSound & SND_NODEFAULT) || !Mixer().chime)
         return FALSE;
-    PlayToEnd(g_pChime);
+    PlayToEnd(Mixer().chime);
     return TRUE;
 }
