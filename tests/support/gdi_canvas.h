@@ -2,6 +2,7 @@
 // A memory context over a fresh bitmap, and pixel probes, for the drawing tests of the
 // platform layer (which may look inside its structures).
 #include "platform/sdl/gdi_internal.h"
+#include "support/box_of.h"
 
 struct Canvas {
     HDC dc;
@@ -28,21 +29,9 @@ struct Canvas {
         const auto* row = static_cast<const Uint8*>(surface()->pixels) + y * surface()->pitch;
         return reinterpret_cast<const Uint32*>(row)[x] & 0xFFFFFF;
     }
-    // Bounding box (right/bottom exclusive) of the pixels for which keep() holds; all zero when
-    // there are none.
     template <class Pred> RECT BoxOf(Pred keep) const
     {
-        RECT box{surface()->w, surface()->h, 0, 0};
-        for (int y = 0; y < surface()->h; ++y)
-            for (int x = 0; x < surface()->w; ++x)
-                if (keep(At(x, y))) {
-                    box.left = std::min<LONG>(box.left, x);
-                    box.top = std::min<LONG>(box.top, y);
-                    box.right = std::max<LONG>(box.right, x + 1);
-                    box.bottom = std::max<LONG>(box.bottom, y + 1);
-                }
-        if (box.right == 0)
-            box = RECT{0, 0, 0, 0};
-        return box;
+        const auto at = [this](int x, int y) { return At(x, y); };
+        return ::BoxOf(at, keep, RECT{0, 0, surface()->w, surface()->h});
     }
 };
