@@ -134,6 +134,11 @@ TEST_F(PlayWndTest, WorkedSequenceOfNineSteps)
             EXPECT_EQ(g_strSoundPath, "stale");
         }
     }
+    // A later show (after a hide) neither reloads nor makes a new choice.
+    const int topic = wnd.m_nTopic;
+    wnd.SendMessage(WM_SHOWWINDOW, TRUE, 0);
+    EXPECT_EQ(wnd.m_nLastKey, static_cast<int>(kKeyB));
+    EXPECT_EQ(wnd.m_nTopic, topic);
 }
 
 TEST_F(PlayWndTest, SameKeyAddsItsRepeatCountAndKeepsTheTotalInRange)

@@ -1,6 +1,4 @@
-// The application object, its message loop and the framework's entry.
-//
-// The loop blocks in SDL_WaitEvent, so an idle Tappy uses no CPU.
+// The application object and the framework's entry.
 #include "platform/sdl/backend.h"
 
 #include <cstdio>
@@ -31,24 +29,6 @@ CWinApp::~CWinApp()
 BOOL CWinApp::InitInstance()
 {
     return TRUE;
-}
-
-int CWinApp::Run()
-{
-    for (;;) {
-        if (!m_pMainWnd || !tappy::IsLiveWindow(m_pMainWnd->m_hWnd))
-            break;
-        MSG msg;
-        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-            continue;
-        }
-        // Blocks without taking the event; the next PeekMessageA translates it.
-        if (!SDL_WaitEvent(nullptr))
-            SDL_Delay(50); // an SDL error must not turn into a busy loop
-    }
-    return 0;
 }
 
 int CWinApp::ExitInstance()

@@ -1,5 +1,6 @@
-// The one event translation: every SDL event becomes a window message here, and no other file
-// reads SDL events. A key is looked up once into a KeyEvent, which the keyboard filter judges
+// The message loop and the one event translation: every SDL event becomes a window message here,
+// and no other file reads SDL events. The loop blocks in SDL_WaitEvent, so an idle Tappy uses no
+// CPU. A key is looked up once into a KeyEvent, which the keyboard filter judges
 // and from which the window's key message is made. WM_PAINT is made only when no other event
 // waits, so a flood of key presses coalesces into few paints.
 #include "platform/sdl/backend.h"
@@ -96,6 +97,8 @@ void TranslateEvent(const SDL_Event& event)
         }
         break;
     case SDL_SYSWMEVENT:
+        // The one place where the window system's own events (on X11 every raw XEvent for
+        // Tappy's windows) reach the backends.
         tappy::OnSystemEvent(event.syswm.msg);
         break;
     default:
@@ -147,4 +150,22 @@ LRESULT DispatchMessageA(const MSG* msg)
     if (msg->message == WM_PAINT)
         msg->hwnd->invalid = false;
     return msg->hwnd->owner->WindowProc(msg->message, msg->wParam, msg->lParam);
+}
+
+int CWinApp::Run()
+{
+    for (;;) {
+        if (!m_pMainWnd || !tappy::IsLiveWindow(m_pMainWnd->m_hWnd))
+            break;
+        MSG msg;
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+            continue;
+        }
+        // Blocks without taking the event; the next PeekMessageA translates it.
+        if (!SDL_WaitEvent(nullptr))
+            SDL_Delay(50); // an SDL error must not turn into a busy loop
+    }
+    return 0;
 }

@@ -153,12 +153,14 @@ PlatformOwner::~PlatformOwner()
 
 bool EnsureVideo()
 {
-    if (SDL_WasInit(SDL_INIT_VIDEO))
-        return true;
-    SetHints();
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-        return false;
     PlatformState& state = Platform();
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) {
+        SetHints();
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+            return false;
+    }
+    if (state.session != SessionKind::none)
+        return true;
     state.session = SessionKindForDriver(SDL_GetCurrentVideoDriver());
     if (state.session == SessionKind::x11) {
         AttachX11(state);
