@@ -1,6 +1,14 @@
 #pragma once
 // The SDL backend's state, owned by one object, and the calls its files make into each other.
 // Nothing outside src/platform/ (and its tests) sees it.
+//  [X] windows, covers, dialogs, the message loop and the one event translation, on every desktop
+//  [X] the session kind (X11, Wayland, headless, other) decided once, when video starts
+//  [X] surfaces and text, pictures, the mixer
+//  [X] the keyboard filter, and SDL's keyboard grab (which asks a Wayland compositor to inhibit
+//      its shortcuts)
+//  [ ] what only X11 can do (the checked grab, the pointer held, covers that refuse the focus,
+//      monitors, lock keys, raising a running instance): x11/, on SDL's own connection
+//  [ ] what only Wayland can do: nothing yet; it would sit in wayland/ beside x11/
 //
 // Order of life: AfxWinMain makes the state (PlatformOwner) before InitInstance and ends it after
 // ExitInstance: windows, then the session (lock keys, instance lock), then sound, then the X11
