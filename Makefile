@@ -13,7 +13,7 @@ endif
 BUILD_DEPS = cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev \
              libsdl2-mixer-dev libfontconfig-dev libx11-dev libxrandr-dev libxss-dev libjpeg-dev libgtest-dev libbenchmark-dev \
              fonts-dejavu-core
-TEST_DEPS = xvfb xdotool imagemagick sox x11-utils x11-xserver-utils python3
+TEST_DEPS = xvfb xdotool imagemagick sox x11-utils x11-xserver-utils python3 clang-format
 TOOL_DEPS = espeak-ng sox librsvg2-bin imagemagick fonts-noto-color-emoji
 # dpkg-shlibdeps (dpkg-dev) computes the package's Depends; CPack finds the programs with file.
 PACKAGE_DEPS = dpkg-dev file
@@ -23,7 +23,7 @@ PACKAGE_TEST_DEPS = lintian appstream desktop-file-utils man-db
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all build deps test-deps tool-deps package-deps run test test-tsan bench install deb \
-        demo-content clean format
+        demo-content clean format format-check
 
 all: build
 
@@ -99,6 +99,10 @@ demo-content: tool-deps
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+# Fails, naming the files, when any C++ file differs from .clang-format.
+format-check: test-deps
+	clang-format --dry-run -Werror $$(git ls-files '*.cpp' '*.h')
 
 clean:
 	rm -rf build build-asan build-tsan build-bench build-deb

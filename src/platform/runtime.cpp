@@ -16,7 +16,10 @@ int rand()
     return static_cast<int>((g_randState >> 16) & 0x7FFFu);
 }
 
-void srand(unsigned int seed) { g_randState = seed; }
+void srand(unsigned int seed)
+{
+    g_randState = seed;
+}
 
 bool _beginthread(void (*body)(void*), unsigned int /*stackSize*/, void* arg)
 {
@@ -29,4 +32,7 @@ bool _beginthread(void (*body)(void*), unsigned int /*stackSize*/, void* arg)
 }
 } // namespace crt
 
-void Sleep(DWORD ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void Sleep(DWORD ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}

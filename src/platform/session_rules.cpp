@@ -119,19 +119,32 @@ unsigned LockKeysToRestore(unsigned atStart, unsigned now)
     return (atStart ^ now) & (LOCKKEY_CAPS | LOCKKEY_NUM | LOCKKEY_SCROLL);
 }
 
-std::string WaylandNotice(const char* waylandDisplay, const char* sessionType,
-                          const char* videoDriver)
+std::string WaylandNotice(const char* waylandDisplay, const char* sessionType, SessionKind kind)
 {
     const bool wayland = (waylandDisplay && *waylandDisplay) ||
                          (sessionType && std::strcmp(sessionType, "wayland") == 0);
     if (!wayland)
         return {};
-    if (videoDriver && std::strcmp(videoDriver, "wayland") == 0)
+    if (kind == SessionKind::wayland)
         return "Tappy: this is a Wayland session; the keyboard lock only asks the compositor to "
                "pass its shortcuts to Tappy, and the compositor may refuse or ask first.";
     return "Tappy: this is a Wayland session, so Tappy runs through Xwayland; the keyboard lock "
            "holds only what the compositor passes to X11 programs, and its own shortcuts (such "
            "as the Super key) still reach the desktop.";
+}
+
+SessionKind SessionKindForDriver(const char* videoDriver)
+{
+    if (!videoDriver)
+        return SessionKind::none;
+    const std::string driver = videoDriver;
+    if (driver == "x11")
+        return SessionKind::x11;
+    if (driver == "wayland")
+        return SessionKind::wayland;
+    if (driver == "dummy" || driver == "offscreen" || driver.starts_with("evdev"))
+        return SessionKind::headless;
+    return SessionKind::other;
 }
 
 } // namespace tappy

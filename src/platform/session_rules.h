@@ -14,6 +14,12 @@ struct MonitorRect {
     bool operator==(const MonitorRect&) const = default;
 };
 
+// What kind of desktop session Tappy runs in, decided once from the video driver SDL started:
+// none before video starts, headless for the drivers that show nothing (dummy, offscreen, the
+// console's evdev), other for a screen that is neither X11 nor Wayland. Null counts as none.
+enum class SessionKind { none, headless, x11, wayland, other };
+SessionKind SessionKindForDriver(const char* videoDriver);
+
 // The monitor the play window covers: the one marked primary, else the one holding the origin,
 // else the first. Monitors of no area do not count; -1 when none is left.
 int PlayMonitor(const std::vector<MonitorRect>& monitors);
@@ -35,9 +41,8 @@ enum : unsigned { LOCKKEY_CAPS = 1, LOCKKEY_NUM = 2, LOCKKEY_SCROLL = 4 };
 unsigned LockKeysToRestore(unsigned atStart, unsigned now);
 
 // The one line for standard error on a Wayland session (WAYLAND_DISPLAY set or
-// XDG_SESSION_TYPE=wayland), saying what the lock then holds with the video driver in use;
-// empty elsewhere. Null arguments count as unset.
-std::string WaylandNotice(const char* waylandDisplay, const char* sessionType,
-                          const char* videoDriver);
+// XDG_SESSION_TYPE=wayland), saying what the lock then holds in the session SDL started (native
+// Wayland or Xwayland); empty elsewhere. Null arguments count as unset.
+std::string WaylandNotice(const char* waylandDisplay, const char* sessionType, SessionKind kind);
 
 } // namespace tappy

@@ -64,15 +64,27 @@ using HINSTANCE = ModuleImpl*;
 using HICON = IconImpl*;
 using HCURSOR = CursorImpl*;
 
-constexpr WORD LOWORD(std::uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
-constexpr WORD HIWORD(std::uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+constexpr WORD LOWORD(std::uintptr_t v)
+{
+    return static_cast<WORD>(v & 0xFFFF);
+}
+constexpr WORD HIWORD(std::uintptr_t v)
+{
+    return static_cast<WORD>((v >> 16) & 0xFFFF);
+}
 constexpr LPARAM MAKELPARAM(WORD lo, WORD hi)
 {
     return static_cast<LPARAM>(static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16));
 }
 // Signed client coordinates packed the way a mouse message carries them.
-constexpr int GET_X_LPARAM(LPARAM lp) { return static_cast<std::int16_t>(LOWORD(lp)); }
-constexpr int GET_Y_LPARAM(LPARAM lp) { return static_cast<std::int16_t>(HIWORD(lp)); }
+constexpr int GET_X_LPARAM(LPARAM lp)
+{
+    return static_cast<std::int16_t>(LOWORD(lp));
+}
+constexpr int GET_Y_LPARAM(LPARAM lp)
+{
+    return static_cast<std::int16_t>(HIWORD(lp));
+}
 
 // Window messages.
 constexpr UINT WM_CREATE = 0x0001;

@@ -39,7 +39,10 @@ protected:                                                                      
 // The handlers are reached through captureless lambdas inside a member function of theClass, so
 // they may be protected, and each entry unpacks its message's arguments the way handlers expect.
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                                     \
-    const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); }              \
+    const AFX_MSGMAP* theClass::GetMessageMap() const                                              \
+    {                                                                                              \
+        return GetThisMessageMap();                                                                \
+    }                                                                                              \
     const AFX_MSGMAP* theClass::GetThisMessageMap()                                                \
     {                                                                                              \
         using ThisClass [[maybe_unused]] = theClass;                                               \
@@ -47,7 +50,9 @@ protected:                                                                      
         static const AFX_MSGMAP_ENTRY _messageEntries[] = {
 
 #define END_MESSAGE_MAP()                                                                          \
-    {0, nullptr}                                                                                   \
+    {                                                                                              \
+        0, nullptr                                                                                 \
+    }                                                                                              \
     }                                                                                              \
     ;                                                                                              \
     static const AFX_MSGMAP messageMap = {TheBaseClass::GetThisMessageMap(), &_messageEntries[0]}; \
@@ -61,7 +66,7 @@ protected:                                                                      
      }},
 #define ON_WM_CREATE()                                                                             \
     {WM_CREATE, [](CWnd* w, WPARAM, LPARAM lp) -> LRESULT {                                        \
-         return static_cast<ThisClass*>(w)->OnCreate(reinterpret_cast<LPCREATESTRUCT>(lp));       \
+         return static_cast<ThisClass*>(w)->OnCreate(reinterpret_cast<LPCREATESTRUCT>(lp));        \
      }},
 #define ON_WM_CLOSE()                                                                              \
     {WM_CLOSE, [](CWnd* w, WPARAM, LPARAM) -> LRESULT {                                            \
@@ -71,12 +76,12 @@ protected:                                                                      
 #define ON_WM_LBUTTONDOWN()                                                                        \
     {WM_LBUTTONDOWN, [](CWnd* w, WPARAM wp, LPARAM lp) -> LRESULT {                                \
          static_cast<ThisClass*>(w)->OnLButtonDown(static_cast<UINT>(wp),                          \
-                                                   CPoint(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)));   \
+                                                   CPoint(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)));    \
          return 0;                                                                                 \
      }},
 #define ON_WM_SHOWWINDOW()                                                                         \
     {WM_SHOWWINDOW, [](CWnd* w, WPARAM wp, LPARAM lp) -> LRESULT {                                 \
-         static_cast<ThisClass*>(w)->OnShowWindow(static_cast<BOOL>(wp), static_cast<UINT>(lp));  \
+         static_cast<ThisClass*>(w)->OnShowWindow(static_cast<BOOL>(wp), static_cast<UINT>(lp));   \
          return 0;                                                                                 \
      }},
 // A key message (WM_KEYDOWN, WM_SYSKEYDOWN, ...) routed to a handler taking
@@ -149,7 +154,7 @@ struct AFX_MODULE_STATE {
     HINSTANCE m_hCurrentInstanceHandle;
 };
 AFX_MODULE_STATE* AfxGetModuleState();
-// Icon resources are numbered; 129 is the program's icon.
+// Icon resources are numbered (res/resource.h) and known once registered (platform/resources.h).
 HICON LoadIconA(HINSTANCE hInstance, int resourceId);
 constexpr int IDC_ARROW = 32512;
 HCURSOR LoadCursorA(HINSTANCE hInstance, int cursorId);

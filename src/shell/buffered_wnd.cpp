@@ -2,6 +2,7 @@
 // repainted through Draw and copied to the screen in one block; closing only after the gesture.
 #include "shell/buffered_wnd.h"
 
+#include "res/resource.h"
 #include "shell/keyboard_lock.h"
 
 CString g_strWndClass;
@@ -12,7 +13,6 @@ namespace {
 constexpr int kCornerSize = 20;
 constexpr int kAllLockOptions =
     KEYLOCK_CTRL_ESC | KEYLOCK_ALT_TAB | KEYLOCK_ALT_ESC | KEYLOCK_WIN_KEYS;
-constexpr int kProgramIcon = 129;
 } // namespace
 
 CornerStep CornerGestureStep(bool armed, int x, int y, int width)
@@ -38,7 +38,7 @@ BOOL CBufferedWnd::CreateFullScreen(const char* title, CWnd* parent)
 {
     if (g_strWndClass.IsEmpty()) {
         try {
-            HICON icon = LoadIconA(AfxGetModuleState()->m_hCurrentInstanceHandle, kProgramIcon);
+            HICON icon = LoadIconA(AfxGetModuleState()->m_hCurrentInstanceHandle, IDR_MAINFRAME);
             HBRUSH brush = GetStockObject(WHITE_BRUSH);
             HCURSOR cursor = LoadCursorA(nullptr, IDC_ARROW);
             g_strWndClass = AfxRegisterWndClass(CS_HREDRAW | CS_VREDRAW, cursor, brush, icon);

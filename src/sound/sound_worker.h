@@ -5,11 +5,11 @@
 
 #include <atomic>
 
-extern CString g_strSoundPath;                // guarded by the slot's lock
-extern std::atomic<bool> g_bSoundPending;     // set by the UI thread, cleared by the worker
-extern std::atomic<bool> g_bSoundPlaying;     // worker: inside the play call
-extern std::atomic<bool> g_bWorkerRunning;    // worker: started and not yet left its loop
-extern std::atomic<bool> g_bWorkerStop;       // owner: the worker must leave its loop
+extern CString g_strSoundPath;             // guarded by the slot's lock
+extern std::atomic<bool> g_bSoundPending;  // set by the UI thread, cleared by the worker
+extern std::atomic<bool> g_bSoundPlaying;  // worker: inside the play call
+extern std::atomic<bool> g_bWorkerRunning; // worker: started and not yet left its loop
+extern std::atomic<bool> g_bWorkerStop;    // owner: the worker must leave its loop
 
 // Posting: path and pending flag are written as one step against the worker's taking.
 void PostSoundRequest(const CString& path);

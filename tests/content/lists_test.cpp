@@ -1,4 +1,5 @@
 #include "content/lists.h"
+#include "support/test_lists.h"
 
 #include "content/topic.h"
 #include "platform/runtime.h"
@@ -7,7 +8,6 @@
 #include <vector>
 
 namespace {
-using Strings = std::vector<std::string>;
 
 CTextList& Fill(CTextList& list, const Strings& items)
 {
@@ -16,18 +16,6 @@ CTextList& Fill(CTextList& list, const Strings& items)
     return list;
 }
 
-Strings Items(const CTextList& list)
-{
-    Strings items;
-    for (int i = -1; i <= list.GetCount(); ++i) { // out-of-range reads must be empty
-        if (i >= 0 && i < list.GetCount()) {
-            items.push_back(list.GetAt(i).str());
-        } else {
-            EXPECT_EQ(list.GetAt(i), "") << "index " << i;
-        }
-    }
-    return items;
-}
 } // namespace
 
 TEST(CTextList, RemoveAtMovesTheLastItemIntoTheGap)
@@ -98,21 +86,4 @@ TEST(CTextList, GetRandomIndexDrawsOnlyForNonEmptyLists)
     CTextList empty, three;
     EXPECT_EQ(empty.GetRandomIndex(), -1);
     EXPECT_EQ(Fill(three, {"a", "b", "c"}).GetRandomIndex(), RandomIndexFromDraw(first, 3));
-}
-
-TEST(CTopicList, SetSizeAppendsShrinksAndClears)
-{
-    SetMediaDirs("/nonexistent-tappy/");
-    CTopicList topics;
-    for (const char* name : {"a.png", "b.png", "c.png"}) {
-        topics.SetSize(topics.GetCount() + 1, false);
-        topics.SetAt(topics.GetCount() - 1, new CTopic(name));
-    }
-    topics.SetSize(1, false); // destroys b and c; the sanitizer sees a leak or a double free
-    EXPECT_EQ(topics.GetAt(0)->GetName(), "a.png");
-    topics.SetSize(2, false);
-    EXPECT_EQ(topics.GetAt(1), nullptr);
-    topics.SetSize(2, true);
-    EXPECT_EQ(topics.GetCount(), 2);
-    EXPECT_EQ(topics.GetAt(0), nullptr);
 }

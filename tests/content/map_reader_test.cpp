@@ -1,4 +1,5 @@
 #include "content/map_reader.h"
+#include "support/test_lists.h"
 
 #include "content/lists.h"
 
@@ -7,15 +8,7 @@
 #include <vector>
 
 namespace {
-using Strings = std::vector<std::string>;
 
-Strings Items(const CTextList& list)
-{
-    Strings items;
-    for (int i = 0; i < list.GetCount(); ++i)
-        items.push_back(list.GetAt(i).str());
-    return items;
-}
 } // namespace
 
 TEST(MapReader, BraceListTable)

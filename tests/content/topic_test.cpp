@@ -1,4 +1,5 @@
 #include "content/topic.h"
+#include "support/test_lists.h"
 
 #include "content/map_reader.h"
 #include "platform/files.h"
@@ -11,10 +12,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "../platform/test_pictures.h"
+#include "support/test_pictures.h"
 
 namespace fs = std::filesystem;
-using Strings = std::vector<std::string>;
 
 namespace {
 struct Content {
@@ -30,14 +30,6 @@ void PrintTo(const Content& c, std::ostream* os)
         for (const auto& s : *list)
             *os << "[" << s << "]";
     }
-}
-
-Strings Items(const CTextList& list)
-{
-    Strings items;
-    for (int i = 0; i < list.GetCount(); ++i)
-        items.push_back(list.GetAt(i).str());
-    return items;
 }
 
 // A program folder with images/ and sounds/; Load() gives the library by topic name, since the
@@ -155,76 +147,5 @@ TEST(TopicLibrary, MapRecordsGoodAndBad)
         else if (map != "<none>")
             folder.Map(map);
         EXPECT_EQ(folder.Load()["cat.png"], cat);
-    }
-}
-
-TEST(TopicLibrary, OnlyEntriesThatDecodeBecomeTopics)
-{
-    const Strings good = {".hidden.png", "k\xE4tzchen.png", "my cat.png", "\xF0\x9F\x90\xB1.png"};
-    Folder folder(good, {"my cat.wav"});
-    const fs::path images = folder.path() / "images";
-    fs::create_directory(images / "sub");
-    fs::create_directory(images / "folder.png");
-    testpics::WriteFile(images / "sub" / "inner.png", testpics::Png(2, 2));
-    testpics::WriteFile(images / "notes.txt", "not a picture");
-    testpics::WriteFile(images / "cut.png", testpics::Png(8, 8).substr(0, 30));
-    testpics::WriteFile(images / "huge.png", testpics::PngClaiming(30000, 30000, 4000));
-    fs::create_symlink(images / "sub", images / "linked-folder.png");
-    ASSERT_EQ(mkfifo((images / "fifo.png").c_str(), 0600), 0);
-
-    const auto library = folder.Load();
-    Strings names;
-    for (const auto& [name, content] : library)
-        names.push_back(name);
-    EXPECT_EQ(names, good);
-    EXPECT_EQ(library.at("my cat.png").sounds, Strings{"my cat.wav"});
-
-    for (const char* kind : {"missing", "a file", "empty"}) {
-        SCOPED_TRACE(kind);
-        Folder other;
-        fs::remove(other.path() / "images");
-        if (kind == std::string("a file"))
-            testpics::WriteFile(other.path() / "images", testpics::Png(2, 2));
-        else if (kind == std::string("empty"))
-            fs::create_directory(other.path() / "images");
-        other.Map("{Cat}{cat.png}{}");
-        EXPECT_TRUE(other.Load().empty());
-    }
-}
-
-TEST(TopicLibrary, UnreadableFilesAreSkipped)
-{
-    if (geteuid() == 0)
-        GTEST_SKIP() << "file permissions do not stop root";
-    Folder folder({"cat.png", "locked.png"});
-    folder.Map("{Cat}{cat.png}{}");
-    fs::permissions(folder.path() / "Tappy.map", fs::perms::none);
-    fs::permissions(folder.path() / "images" / "locked.png", fs::perms::none);
-    const std::map<std::string, Content> expected = {{"cat.png", {}}};
-    EXPECT_EQ(folder.Load(), expected);
-}
-
-TEST(TopicLibrary, SeededRandomMapsEndAndApplyOnlyExistingSounds)
-{
-    const Folder folder({"a", "b", "A.png"}, {"a", "b", "wav"});
-    CTopicList topics;
-    LoadTopicLibrary(topics, CString(folder.dir()));
-    ASSERT_EQ(topics.GetCount(), 3);
-    const std::string alphabet("{{{{}}}},;\t \n\r\0abA.png\xEF\xBB\xBF", 25);
-    std::mt19937 rng(7);
-    for (int round = 0; round < 5000; ++round) {
-        std::string map(rng() % 400, ' ');
-        for (char& c : map)
-            c = rng() % 64 ? alphabet[rng() % alphabet.size()] : static_cast<char>(rng());
-        std::stringbuf source(map);
-        TextModeStreamBuf filter(&source);
-        std::istream in(&filter);
-        ApplyMapRecords(topics, in); // must return; ctest's timeout catches a hang
-    }
-    for (int i = 0; i < topics.GetCount(); ++i) {
-        for (const auto& sound : Items(topics.GetAt(i)->GetSounds())) {
-            SCOPED_TRACE(sound);
-            EXPECT_NE(GetFileAttributesA(GetSoundsDir() + sound.c_str()), INVALID_FILE_ATTRIBUTES);
-        }
     }
 }

@@ -1,10 +1,9 @@
 #!/usr/bin/env python3
-"""The bundled files as a parent meets them: whole pictures, short sounds, every picture's
-origin noted, the icons and menu entry in order, and demo/ under 8 MB. Whether Tappy.map names
-only what exists is checked through the program's own reader (demo_library_test).
-
-    python3 tests/e2e/demo_content_test.py <source folder>
-"""
+# The bundled files as a parent meets them: whole pictures, short sounds, every picture's
+# origin noted, the icons and menu entry in order, and demo/ under 8 MB. Whether Tappy.map names
+# only what exists is checked through the program's own reader (demo_library_test).
+#
+# python3 tests/e2e/demo_content_test.py <source folder>
 
 import os
 import struct
@@ -17,8 +16,8 @@ ROOT = None
 
 
 def read_png(path):
-    """(width, height) of a PNG whose chunks and image data are whole; the loader reads only
-    the header, so a picture cut short would first fail on the child's screen."""
+    # (width, height) of a PNG whose chunks and image data are whole; the loader reads only
+    # the header, so a picture cut short would first fail on the child's screen.
     with open(path, "rb") as f:
         data = f.read()
     if data[:8] != b"\x89PNG\r\n\x1a\n":

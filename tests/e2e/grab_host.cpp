@@ -2,7 +2,7 @@
 // fixed pattern, and writes its back buffer to the file named by GRAB_HOST_DUMP after the first
 // paint so that a screenshot can be compared with it.
 #include "platform/app.h"
-#include "platform/gdi_internal.h"
+#include "platform/sdl/gdi_internal.h"
 #include "shell/buffered_wnd.h"
 
 #include <cstdio>

@@ -1,13 +1,19 @@
 #!/usr/bin/env python3
-"""End-to-end checks of the real program on Xvfb, driven with xdotool (XTEST input).
-
-Each scenario starts its own Xvfb (1024 x 768, no window manager), copies the built program
-into a temporary folder with content made for the scenario, plays with it as a person would,
-and looks at screenshots and at the disk audio driver's output.
-
-Exit status: 0 passed, 1 failed, 77 skipped (a tool is missing).
-"""
-import argparse
+# End-to-end checks of the real program on Xvfb (support/xvfb.py), driven with xdotool.
+#
+# Each scenario starts its own Xvfb (1024 x 768, no window manager), copies the built program
+# into a temporary folder with content made for the scenario, plays with it as a person would,
+# and looks at screenshots and at the disk audio driver's output.
+#
+#   play, empty, broken  the scene, new keys, the pulse, F12, outside close requests, the corner
+#                        exit and the About box, the sound played; no content; hostile content
+#   monitors  a 2048 x 768 screen split into two monitors with xrandr: the play window on the
+#             primary (left) half, a plain white window on the other, the pointer held inside
+#             the play window, and the corner exit still on the play window's corners
+#   instance  a second start exits 0 and leaves one Tappy window; after the first is killed
+#             with -9 the next start runs
+#   session   Caps Lock and Num Lock toggled during play are put back after the corner exit, and
+#             the screen saver does not come on while Tappy runs
 import os
 import shutil
 import signal
@@ -17,8 +23,11 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from xvfb import bbox, check, dark, main, near, run, Failure  # noqa: E402
+
 W, H = 1024, 768
-SKIP = 77
+HALF = W
 # Picture colours, one per topic, so a screenshot tells which topic is shown.
 TOPICS = {
     "red": (255, 0, 0, 440),
@@ -28,96 +37,8 @@ TOPICS = {
 }
 
 
-class Failure(Exception):
-    pass
-
-
-def check(cond, message):
-    if not cond:
-        raise Failure(message)
-
-
-def run(cmd, **kw):
-    return subprocess.run(cmd, check=True, capture_output=True, **kw)
-
-
-class Display:
-    def __init__(self, width=W, extra_args=()):
-        r, w = os.pipe()
-        self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(w), "-screen", "0", f"{width}x{H}x24", "-nolisten", "tcp",
-             *extra_args],
-            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(w)
-        with os.fdopen(r) as f:
-            number = f.readline().strip()
-        check(number, "Xvfb did not start")
-        self.name = ":" + number
-        self.env = dict(os.environ, DISPLAY=self.name)
-
-    def close(self):
-        self.proc.terminate()
-        self.proc.wait()
-
-    def xdo(self, *args):
-        return run(["xdotool", *map(str, args)], env=self.env).stdout.decode()
-
-    def click(self, x, y):
-        self.xdo("mousemove", x, y)
-        self.xdo("click", 1)
-
-    def key(self, name):
-        self.xdo("key", name)
-
-    def screenshot(self):
-        """The root window as rows of (r, g, b) tuples."""
-        ppm = run(["import", "-display", self.name, "-window", "root", "-depth", "8", "ppm:-"]).stdout
-        return parse_ppm(ppm)
-
-
-def parse_ppm(data):
-    # P6 header: magic, width, height, maxval, each separated by white space.
-    fields, pos = [], 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        start = pos
-        while not data[pos:pos + 1].isspace():
-            pos += 1
-        fields.append(data[start:pos])
-    pos += 1
-    width, height = int(fields[1]), int(fields[2])
-    check(fields[0] == b"P6" and int(fields[3]) == 255, "unexpected screenshot format")
-    pixels = data[pos:pos + width * height * 3]
-    return [[tuple(pixels[(y * width + x) * 3:(y * width + x) * 3 + 3]) for x in range(width)]
-            for y in range(height)]
-
-
-def bbox(img, pred, region=(0, 0, W, H)):
-    """Bounding box (left, top, right, bottom), exclusive, of pixels matching pred."""
-    l, t, r, b = region
-    xs, ys = [], []
-    for y in range(t, b):
-        row = img[y]
-        for x in range(l, r):
-            if pred(row[x]):
-                xs.append(x)
-                ys.append(y)
-    if not xs:
-        return None
-    return (min(xs), min(ys), max(xs) + 1, max(ys) + 1)
-
-
-def near(c, rgb, tol=40):
-    return all(abs(a - b) <= tol for a, b in zip(c, rgb))
-
-
-def dark(c):
-    return sum(c) < 200
-
-
 def shown_topic(img):
-    """The topic whose colour fills the centre of the picture box, or None."""
+    # The topic whose colour fills the centre of the picture box, or None.
     c = img[(30 + H - 130) // 2][W // 2]
     for name, (r, g, b, _) in TOPICS.items():
         if near(c, (r, g, b)):
@@ -128,6 +49,15 @@ def shown_topic(img):
 def picture_box(img, name):
     r, g, b, _ = TOPICS[name]
     return bbox(img, lambda c: near(c, (r, g, b)), (30, 30, W - 30, H - 130))
+
+
+def start_env(display, audio="dummy"):
+    env = dict(display.env, SDL_AUDIODRIVER=audio)
+    env.pop("SDL_VIDEODRIVER", None)  # the unit tests' dummy driver; this is the real X11
+    # In a sanitized build: SDL unloads its X11 helper libraries at exit, so what they keep
+    # cannot be told from a leak of ours; the unit tests leak-check Tappy's own code.
+    env["ASAN_OPTIONS"] = "detect_leaks=0:" + env.get("ASAN_OPTIONS", "")
+    return env
 
 
 def make_content(folder, kind):
@@ -147,16 +77,13 @@ def make_content(folder, kind):
         with open(os.path.join(folder, "Tappy.map"), "w") as f:
             f.write("\n".join(records) + "\n")
     elif kind == "broken":
-        with open(os.path.join(images, "truncated.png"), "wb") as f:
-            f.write(b"\x89PNG\r\n\x1a\n\0\0\0\rIHDR")
-        open(os.path.join(images, "empty.jpg"), "wb").close()
-        with open(os.path.join(images, "notes.txt"), "w") as f:
-            f.write("not a picture\n")
         os.mkdir(os.path.join(images, "folder.png"))
-        with open(os.path.join(sounds, "truncated.wav"), "wb") as f:
-            f.write(b"RIFF\xff\xff\xff\xffWAVEfmt ")
-        with open(os.path.join(folder, "Tappy.map"), "wb") as f:
-            f.write(b"\xef\xbb\xbf{oops{truncated.png}{truncated.wav,\0\0}garbage{")
+        for path, data in (("images/truncated.png", b"\x89PNG\r\n\x1a\n\0\0\0\rIHDR"),
+                           ("images/empty.jpg", b""), ("images/notes.txt", b"not a picture\n"),
+                           ("sounds/truncated.wav", b"RIFF\xff\xff\xff\xffWAVEfmt "),
+                           ("Tappy.map", b"\xef\xbb\xbf{oops{truncated.png}{truncated.wav,\0\0}garbage{")):
+            with open(os.path.join(folder, path), "wb") as f:
+                f.write(data)
 
 
 class Tappy:
@@ -166,11 +93,7 @@ class Tappy:
         self.program = os.path.join(self.dir, "tappy")
         shutil.copy2(program, self.program)
         self.audio = os.path.join(self.dir, "audio.raw")
-        env = dict(display.env, SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=self.audio)
-        env.pop("SDL_VIDEODRIVER", None)  # the unit tests' dummy driver; this is the real X11
-        # In a sanitized build: SDL unloads its X11 helper libraries at exit, so what they keep
-        # cannot be told from a leak of ours; the unit tests leak-check Tappy's own code.
-        env["ASAN_OPTIONS"] = "detect_leaks=0:" + env.get("ASAN_OPTIONS", "")
+        env = dict(start_env(display, "disk"), SDL_DISKAUDIOFILE=self.audio)
         self.proc = subprocess.Popen([self.program], env=env, cwd="/",
                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.display = display
@@ -188,9 +111,7 @@ class Tappy:
         raise Failure("no Tappy window appeared")
 
     def stderr(self):
-        if self.proc.poll() is None:
-            return ""
-        return self.proc.stderr.read().decode(errors="replace")
+        return "" if self.alive() else self.proc.stderr.read().decode(errors="replace")
 
     def alive(self):
         return self.proc.poll() is None
@@ -232,7 +153,8 @@ def wait_quiet(seconds=1.5):
 
 # ---- scenarios -------------------------------------------------------------------------------
 
-def scenario_play(display, program, probe):
+def scenario_play(display, args):
+    program, probe = os.path.abspath(args.tappy), args.probe
     tappy = Tappy(display, program, "topics")
     try:
         img = display.screenshot()
@@ -293,7 +215,7 @@ def scenario_play(display, program, probe):
 
 
 def check_audio(path):
-    """The disk output holds a topic's tone: its pitch is one of the topics' frequencies."""
+    # The disk output holds a topic's tone: its pitch is one of the topics' frequencies.
     check(os.path.exists(path), "no audio output was written")
     data = open(path, "rb").read()
     # The mixer's device format: 16-bit signed, channels interleaved; take the first channel
@@ -317,7 +239,8 @@ def check_audio(path):
     raise Failure("the audio output holds none of the topics' tones")
 
 
-def scenario_empty(display, program, probe):
+def scenario_empty(display, args):
+    program, probe = os.path.abspath(args.tappy), args.probe
     tappy = Tappy(display, program, "empty")
     try:
         img = display.screenshot()
@@ -329,7 +252,8 @@ def scenario_empty(display, program, probe):
         tappy.close()
 
 
-def scenario_broken(display, program, probe):
+def scenario_broken(display, args):
+    program, probe = os.path.abspath(args.tappy), args.probe
     tappy = Tappy(display, program, "broken")
     try:
         for key in "abc":
@@ -341,36 +265,137 @@ def scenario_broken(display, program, probe):
         tappy.close()
 
 
-SCENARIOS = {"play": scenario_play, "empty": scenario_empty, "broken": scenario_broken}
+def geometry(display, window):
+    out = display.xdo("getwindowgeometry", "--shell", window)
+    f = dict(line.split("=") for line in out.split())
+    return int(f["X"]), int(f["Y"]), int(f["WIDTH"]), int(f["HEIGHT"])
 
 
-def main(scenarios=None, tools=("Xvfb", "xdotool", "import", "convert", "sox"),
-         display_class=None):
-    """Runs one named scenario. scenarios maps a name to (function, screen width)."""
-    display_class = display_class or Display
-    scenarios = scenarios or {name: (f, W) for name, f in SCENARIOS.items()}
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--tappy", required=True)
-    parser.add_argument("--probe", default="")
-    parser.add_argument("scenario", choices=sorted(scenarios))
-    args = parser.parse_args()
-    for tool in tools:
-        if not shutil.which(tool):
-            print("SKIP: %s is not installed" % tool)
-            return SKIP
-    scenario, width = scenarios[args.scenario]
-    # -noreset keeps monitors defined with xrandr when the last client leaves.
-    display = display_class(width, ("-noreset",))
+def tappy_windows(display):
+    r = subprocess.run(["xdotool", "search", "--name", "^Tappy$"], env=display.env,
+                       capture_output=True)
+    return r.stdout.decode().split()
+
+
+def scenario_monitors(display, args):
+    program, probe = os.path.abspath(args.tappy), args.probe
+    run(["xrandr", "--setmonitor", "LEFT", f"{HALF}/270x{H}/200+0+0", "screen"], env=display.env)
+    run(["xrandr", "--setmonitor", "RIGHT", f"{HALF}/270x{H}/200+{HALF}+0", "none"],
+        env=display.env)
+    listed = run(["xrandr", "--listmonitors"], env=display.env).stdout.decode()
+    check("Monitors: 2" in listed, "xrandr did not define two monitors:\n" + listed)
+    tappy = Tappy(display, program, "topics")
     try:
-        scenario(display, os.path.abspath(args.tappy), args.probe)
-    except Failure as e:
-        print("FAIL:", e)
-        return 1
-    finally:
-        display.close()
-    print("PASS")
-    return 0
+        root = run(["xwininfo", "-root"], env=display.env).stdout.decode().split()
+        root_id = int(root[root.index("id:") + 1], 16)
+        windows = [w for w in display.xdo("search", "--onlyvisible", "--pid", tappy.proc.pid,
+                                          "").split() if int(w) != root_id]
+        shapes = sorted(geometry(display, w) for w in windows)
+        check(shapes == [(0, 0, HALF, H), (HALF, 0, HALF, H)],
+              "expected the play window on the left half and a cover on the right: %s" % shapes)
+        play = tappy_windows(display)
+        check(len(play) == 1 and geometry(display, play[0]) == (0, 0, HALF, H),
+              "the play window is not the left half")
 
+        img = display.screenshot()
+        check(bbox(img, lambda c: c != (255, 255, 255), (HALF, 0, 2 * HALF, H)) is None,
+              "the other monitor is not plain white")
+        check(bbox(img, dark, (0, 0, HALF, 20)) is not None, "no exit hint on the play monitor")
+
+        for move in (("mousemove", 1500, 400), ("mousemove", 2040, 5),
+                     ("mousemove", HALF + 1, H - 1), ("mousemove_relative", 3000, 0)):
+            display.xdo(*move)
+            time.sleep(0.2)
+            px, py = display.pointer()
+            check(0 <= px < HALF and 0 <= py < H,
+                  "the pointer left the play window: %s ends at (%d, %d)" % (move, px, py))
+
+        # Keys still reach the play window: new keys change the scene. Any one new choice may
+        # pick the topic already shown, so look after each key.
+        before = display.screenshot()
+        changed = False
+        for key in "asdfgh":
+            time.sleep(1.0)
+            display.key(key)
+            time.sleep(0.3)
+            if display.screenshot() != before:
+                changed = True
+                break
+        check(changed, "keys did not reach the play window")
+
+        # The corners are the play window's: its top-right is the middle of the screen.
+        leave_by_corners(display, tappy)
+    finally:
+        tappy.close()
+
+
+def scenario_instance(display, args):
+    program, probe = os.path.abspath(args.tappy), args.probe
+    first = Tappy(display, program, "topics")
+    try:
+        second = subprocess.run([first.program], env=start_env(display), capture_output=True,
+                                timeout=60)
+        check(second.returncode == 0, "a second start exited %d:\n%s"
+              % (second.returncode, second.stderr.decode(errors="replace")))
+        check(b"already running" in second.stderr, "the second start said nothing")
+        check(first.alive(), "the second start ended the first")
+        check(len(tappy_windows(display)) == 1,
+              "not one Tappy window after a second start: %s" % tappy_windows(display))
+
+        # A killed instance leaves nothing that blocks the next start.
+        first.proc.kill()
+        first.proc.wait()
+        for _ in range(50):
+            if not tappy_windows(display):
+                break
+            time.sleep(0.1)
+        third = Tappy(display, program, "topics")
+        try:
+            leave_by_corners(display, third)
+        finally:
+            third.close()
+    finally:
+        first.close()
+
+
+def scenario_session(display, args):
+    program, probe = os.path.abspath(args.tappy), args.probe
+    check(display.indicators()["Caps Lock"] == "off", "Caps Lock is on before the test")
+    run(["xset", "s", "2"], env=display.env)
+    tappy = Tappy(display, program, "topics")
+    try:
+        # No input for longer than the screen saver's timeout.
+        time.sleep(4)
+        if probe:
+            state = run([probe, "saver"], env=display.env).stdout.decode().strip()
+            check(state in ("off", "disabled"), "the screen saver came on: %s" % state)
+        display.key("Caps_Lock")
+        display.key("Num_Lock")
+        time.sleep(0.3)
+        now = display.indicators()
+        check(now["Caps Lock"] == "on" and now["Num Lock"] == "on",
+              "the lock keys did not toggle during play: %s" % now)
+        leave_by_corners(display, tappy)
+        after = display.indicators()
+        check(after["Caps Lock"] == "off" and after["Num Lock"] == "off",
+              "the lock keys were not put back: %s" % after)
+    finally:
+        tappy.close()
+    if probe:
+        # Without Tappy the same timeout does blank the screen: the check above means something.
+        time.sleep(4)
+        state = run([probe, "saver"], env=display.env).stdout.decode().strip()
+        check(state == "on", "the screen saver does not come on under this Xvfb: %s" % state)
+
+
+SCENARIOS = {
+    "play": (scenario_play, W),
+    "empty": (scenario_empty, W),
+    "broken": (scenario_broken, W),
+    "monitors": (scenario_monitors, 2 * HALF),
+    "instance": (scenario_instance, HALF),
+    "session": (scenario_session, HALF),
+}
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(SCENARIOS, ("Xvfb", "xdotool", "xrandr", "xset", "import", "convert", "sox")))

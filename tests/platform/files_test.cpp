@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <map>
 
-#include "test_pictures.h"
+#include "support/test_pictures.h"
 
 namespace fs = std::filesystem;
 

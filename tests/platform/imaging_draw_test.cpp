@@ -1,5 +1,5 @@
-#include "gdi_test_support.h"
-#include "platform/imaging_internal.h"
+#include "platform/sdl/imaging_internal.h"
+#include "support/gdi_canvas.h"
 
 #include <SDL_image.h>
 #include <gtest/gtest.h>

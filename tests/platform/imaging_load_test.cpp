@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "test_pictures.h"
+#include "support/test_pictures.h"
 
 namespace fs = std::filesystem;
 

@@ -1,7 +1,7 @@
 // Key translation as a table, and the filter's place in the message loop on SDL's dummy driver.
 #include "platform/app.h"
 #include "platform/keymap.h"
-#include "platform/wnd_internal.h"
+#include "platform/sdl/backend.h"
 
 #include <gtest/gtest.h>
 

@@ -98,14 +98,28 @@ TEST(SessionRules, OnlyChangedLockKeysGoBack)
     EXPECT_EQ(tappy::LockKeysToRestore(0, 0xF0u), 0u);
 }
 
+TEST(SessionRules, SessionKindIsDecidedFromTheDriver)
+{
+    using tappy::SessionKind;
+    const std::pair<const char*, SessionKind> rows[] = {
+        {nullptr, SessionKind::none},         {"x11", SessionKind::x11},
+        {"wayland", SessionKind::wayland},    {"dummy", SessionKind::headless},
+        {"offscreen", SessionKind::headless}, {"evdev", SessionKind::headless},
+        {"kmsdrm", SessionKind::other},
+    };
+    for (const auto& [driver, kind] : rows)
+        EXPECT_EQ(tappy::SessionKindForDriver(driver), kind) << (driver ? driver : "null");
+}
+
 TEST(SessionRules, WaylandNoticeNamesTheWayTappyRuns)
 {
-    EXPECT_EQ(tappy::WaylandNotice(nullptr, nullptr, "x11"), "");
-    EXPECT_EQ(tappy::WaylandNotice("", "x11", "x11"), "");
-    const std::string xwayland = tappy::WaylandNotice("wayland-0", nullptr, "x11");
+    using tappy::SessionKind;
+    EXPECT_EQ(tappy::WaylandNotice(nullptr, nullptr, SessionKind::x11), "");
+    EXPECT_EQ(tappy::WaylandNotice("", "x11", SessionKind::x11), "");
+    const std::string xwayland = tappy::WaylandNotice("wayland-0", nullptr, SessionKind::x11);
     EXPECT_NE(xwayland.find("Xwayland"), std::string::npos);
-    EXPECT_EQ(tappy::WaylandNotice(nullptr, "wayland", "x11"), xwayland);
-    const std::string native = tappy::WaylandNotice("wayland-0", "wayland", "wayland");
+    EXPECT_EQ(tappy::WaylandNotice(nullptr, "wayland", SessionKind::x11), xwayland);
+    const std::string native = tappy::WaylandNotice("wayland-0", "wayland", SessionKind::wayland);
     EXPECT_NE(native.find("compositor"), std::string::npos);
     EXPECT_EQ(native.find("Xwayland"), std::string::npos);
     for (const std::string& line : {xwayland, native})

@@ -1,6 +1,6 @@
 // Windows, classes and the message loop on SDL's dummy video driver.
 #include "platform/app.h"
-#include "platform/wnd_internal.h"
+#include "platform/sdl/backend.h"
 
 #include <gtest/gtest.h>
 
@@ -23,17 +23,11 @@ protected:
         return m_nCreateResult;
     }
     void OnShowWindow(BOOL bShow, UINT) { m_order.push_back(bShow ? WM_SHOWWINDOW : 0); }
-    void OnLButtonDown(UINT, CPoint point)
-    {
-        if (point.x == 7)
-            DestroyWindow();
-    }
     DECLARE_MESSAGE_MAP()
 };
 BEGIN_MESSAGE_MAP(COrderWnd, CWnd)
 ON_WM_CREATE()
 ON_WM_SHOWWINDOW()
-ON_WM_LBUTTONDOWN()
 END_MESSAGE_MAP()
 
 const RECT kScreen{0, 0, 1024, 768};
@@ -79,24 +73,6 @@ TEST(Wnd, StaleHandlesAreIgnored)
     EXPECT_FALSE(UpdateWindow(stale));
     MSG msg{stale, WM_PAINT, 0, 0};
     EXPECT_EQ(DispatchMessageA(&msg), 0);
-}
-
-TEST(MessageLoop, RunEndsWhenTheMainWindowIsDestroyed)
-{
-    CWinApp app;
-    EXPECT_EQ(app.Run(), 0) << "no main window: nothing to wait for";
-    COrderWnd wnd;
-    ASSERT_TRUE(wnd.CreateEx(0, AfxRegisterWndClass(0), "order", WS_POPUP | WS_VISIBLE, kScreen,
-                             nullptr, 0));
-    app.m_pMainWnd = &wnd;
-    SDL_Event click{};
-    click.type = SDL_MOUSEBUTTONDOWN;
-    click.button.windowID = SDL_GetWindowID(wnd.m_hWnd->window);
-    click.button.button = SDL_BUTTON_LEFT;
-    click.button.x = 7; // the test window destroys itself on a press at x 7
-    ASSERT_EQ(SDL_PushEvent(&click), 1);
-    EXPECT_EQ(app.Run(), 0);
-    EXPECT_EQ(wnd.m_hWnd, nullptr);
 }
 
 TEST(MessageBox, WithoutADisplayTheTextGoesToStandardError)

@@ -11,7 +11,8 @@
 #include <functional>
 #include <string>
 
-#include "../platform/test_pictures.h"
+#include "support/box_of.h"
+#include "support/test_pictures.h"
 
 namespace {
 constexpr int kW = 1024;
@@ -53,20 +54,10 @@ public:
         FillRect(m_dcMem.GetSafeHdc(), &all, SysColorBrush(8 + 1));
         Draw(&m_dcMem);
     }
-    // Bounding box (right/bottom exclusive) of the pixels of the area that match; empty when
-    // none match.
     RECT BoxOf(const std::function<bool(COLORREF)>& match, RECT area = RECT{0, 0, kW, kH})
     {
-        RECT box{area.right, area.bottom, area.left, area.top};
-        for (int y = area.top; y < area.bottom; ++y)
-            for (int x = area.left; x < area.right; ++x)
-                if (match(GetPixel(m_dcMem.GetSafeHdc(), x, y))) {
-                    box.left = std::min<LONG>(box.left, x);
-                    box.top = std::min<LONG>(box.top, y);
-                    box.right = std::max<LONG>(box.right, x + 1);
-                    box.bottom = std::max<LONG>(box.bottom, y + 1);
-                }
-        return box;
+        const auto at = [this](int x, int y) { return GetPixel(m_dcMem.GetSafeHdc(), x, y); };
+        return ::BoxOf(at, match, area);
     }
 };
 
@@ -90,37 +81,6 @@ protected:
     testpics::TempDir m_dir;
 };
 } // namespace
-
-TEST_F(PlayDraw, PictureCoversExactlyThePassedRectangleThroughThePulse)
-{
-    SceneWnd wnd;
-    wnd.AddTopic("red.bmp", nullptr, nullptr);
-    const RECT box = PictureBox(RECT{0, 0, kW, kH});
-    for (int total : {0, 20, 39, 40, 79, 80}) {
-        SCOPED_TRACE("total " + std::to_string(total));
-        wnd.Select(0, -1, -1, total);
-        wnd.Paint();
-        const PictureRect want = ComputePictureRect(box, 400, 300, total);
-        const RECT red = wnd.BoxOf([](COLORREF c) { return c == kRed; });
-        EXPECT_EQ(red.left, want.x);
-        EXPECT_EQ(red.top, want.y);
-        EXPECT_EQ(red.right, want.x + want.width);
-        EXPECT_EQ(red.bottom, want.y + want.height);
-    }
-}
-
-TEST_F(PlayDraw, WithoutATopicOnlyTheBackgroundAndTheHintsLine)
-{
-    SceneWnd wnd;
-    wnd.Select(-1, -1, -1, 0);
-    wnd.Paint();
-    const RECT ink = wnd.BoxOf(IsInk);
-    ASSERT_FALSE(IsEmpty(ink));
-    EXPECT_GE(ink.top, 0);
-    EXPECT_LE(ink.bottom, 16);
-    EXPECT_LE(std::abs(ink.left + ink.right - kW), 4) << "the hint is centred";
-    EXPECT_TRUE(IsEmpty(wnd.BoxOf([](COLORREF c) { return c == kRed; })));
-}
 
 TEST_F(PlayDraw, BottomEdgeCarriesNameLeftWordCentreSoundRight)
 {

@@ -1,0 +1,16 @@
+#pragma once
+// Shared between the loading half (imaging_load.cpp) and the drawing half (imaging_draw.cpp)
+// of the imaging stand-in. Platform-internal.
+#include "platform/imaging.h"
+
+#include <string>
+
+struct GpImage {
+    std::string path; // the file's path in bytes, as the file system takes it
+    UINT width = 0;   // from the file's header, pixels
+    UINT height = 0;
+    bool decodeFailed = false; // set by the drawing half when the pixels did not decode
+};
+
+// Drops whatever the drawing half keeps decoded for this picture; called by GdipDisposeImage.
+void ImagingForget(GpImage* image);

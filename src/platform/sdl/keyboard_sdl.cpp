@@ -1,0 +1,264 @@
+// The low-level keyboard filter and the exclusive keyboard grab behind it. On X11 the grab is
+// the X11 part's (x11/x11_session.h), re-asserted from here on a timer about twice a second
+// while it does not hold or another window has the focus, and on every focus loss as it happens
+// (through SDL's system events) rather than after SDL's focus delay. On Wayland, SDL's keyboard
+// grab asks the compositor to inhibit its shortcuts.
+#include "platform/sdl/backend.h"
+#include "platform/x11/x11_session.h"
+
+#include <SDL_syswm.h>
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr Uint32 kReassertMs = 500;
+
+Uint32 PushTick(Uint32 interval, void* /*param*/)
+{
+    SDL_Event event{};
+    event.type = tappy::GrabTickEvent();
+    SDL_PushEvent(&event);
+    return interval;
+}
+
+void StopTimer(HookImpl* hook)
+{
+    if (hook && hook->timer) {
+        SDL_RemoveTimer(hook->timer);
+        hook->timer = 0;
+    }
+}
+
+void StartTimer(HookImpl* hook)
+{
+    if (!hook || hook->timer)
+        return;
+    if (!SDL_WasInit(SDL_INIT_TIMER))
+        SDL_InitSubSystem(SDL_INIT_TIMER);
+    hook->timer = SDL_AddTimer(kReassertMs, PushTick, nullptr);
+}
+
+// Takes (or re-takes) the grab for the hook's window; keeps the timer running until it holds.
+void AssertGrab()
+{
+    HookImpl* hook = tappy::Platform().hook;
+    if (!hook || !tappy::IsLiveWindow(hook->target) || !hook->target->shown) {
+        StopTimer(hook);
+        return;
+    }
+    SDL_Window* window = hook->target->window;
+    // Keeps SDL's own bookkeeping in step: without the flag, SDL ungrabs on every focus change.
+    SDL_SetWindowKeyboardGrab(window, SDL_TRUE);
+    bool settled = true;
+    tappy::x11::Session* x11 = tappy::X11();
+    if (const Window xwindow = tappy::X11Window(window); x11 && xwindow) {
+        const bool focusOurs = x11->FocusWindow() == xwindow;
+        if (!focusOurs) {
+            SDL_RaiseWindow(window);
+            SDL_SetWindowInputFocus(window);
+        }
+        // The pointer is held only while other monitors are covered.
+        settled = x11->AssertGrab(xwindow, focusOurs, !hook->target->covers.empty()).settled;
+    }
+    hook->settled = settled;
+    if (settled)
+        StopTimer(hook);
+    else
+        StartTimer(hook);
+}
+
+void ReleaseGrab(HookImpl* hook)
+{
+    if (!tappy::IsLiveWindow(hook->target))
+        return;
+    SDL_Window* window = hook->target->window;
+    SDL_SetWindowKeyboardGrab(window, SDL_FALSE);
+    if (tappy::x11::Session* x11 = tappy::X11(); x11 && tappy::X11Window(window))
+        x11->ReleaseGrab();
+}
+
+} // namespace
+
+namespace tappy {
+
+Uint32 GrabTickEvent()
+{
+    static const Uint32 type = SDL_RegisterEvents(1);
+    return type;
+}
+
+void OnGrabTick()
+{
+    AssertGrab();
+}
+
+void OnWindowShown(HWND hwnd)
+{
+    HookImpl* hook = Platform().hook;
+    if (hook && hook->target == hwnd)
+        AssertGrab();
+}
+
+void OnFocusLost(HWND hwnd)
+{
+    HookImpl* hook = Platform().hook;
+    if (!hook || hook->target != hwnd)
+        return;
+    hook->settled = false;
+    AssertGrab();
+}
+
+void OnFocusGained(HWND hwnd)
+{
+    // SDL renews its grab on focus without checking it; check it here.
+    HookImpl* hook = Platform().hook;
+    if (hook && hook->target == hwnd)
+        AssertGrab();
+}
+
+void OnSystemEvent(const SDL_SysWMmsg* msg)
+{
+    x11::Session* x11 = X11();
+    if (!x11 || !msg || msg->subsystem != SDL_SYSWM_X11)
+        return;
+    const XEvent& event = msg->msg.x11.event;
+    HookImpl* hook = Platform().hook;
+    if (hook && IsLiveWindow(hook->target) &&
+        x11->IsFocusLoss(event, X11Window(hook->target->window)))
+        OnFocusLost(hook->target);
+}
+
+void OnWindowDestroyed(HWND hwnd)
+{
+    // The grab goes with its window; the filter stays installed for the rest of the process.
+    HookImpl* hook = Platform().hook;
+    if (hook && hook->target == hwnd) {
+        StopTimer(hook);
+        hook->target = nullptr;
+    }
+}
+
+bool RunKeyboardFilter(const KeyEvent& key)
+{
+    PlatformState& state = Platform();
+    const SDL_Scancode sc = key.scancode;
+    const bool inRange = sc >= 0 && sc < SDL_NUM_SCANCODES;
+    bool swallowed = false;
+    if (state.hook && state.hook->proc) {
+        KBDLLHOOKSTRUCT record = FilterRecordFor(key.key, key.up, key.mod, key.timestamp);
+        state.judging = &key;
+        swallowed = state.hook->proc(HC_ACTION, FilterMessageFor(key.key, key.up, key.mod),
+                                     reinterpret_cast<LPARAM>(&record)) != 0;
+        state.judging = nullptr;
+    }
+    if (!inRange)
+        return swallowed;
+    if (key.up) {
+        swallowed = swallowed || state.swallowed[sc];
+        state.swallowed[sc] = false;
+    } else if (swallowed) {
+        state.swallowed[sc] = true;
+    } else if (!key.repeat) {
+        state.swallowed[sc] = false;
+    }
+    return swallowed;
+}
+
+} // namespace tappy
+
+HHOOK SetWindowsHookExA(int idHook, HOOKPROC proc, HINSTANCE /*hmod*/, DWORD /*dwThreadId*/)
+{
+    tappy::PlatformState& state = tappy::Platform();
+    if (idHook != WH_KEYBOARD_LL || !proc || state.hook)
+        return nullptr;
+    state.hook = new (std::nothrow) HookImpl();
+    if (!state.hook)
+        return nullptr;
+    state.hook->proc = proc;
+    state.hook->target = tappy::KeyboardTarget();
+    AssertGrab();
+    return state.hook;
+}
+
+LRESULT CallNextHookEx(HHOOK /*hook*/, int /*nCode*/, WPARAM /*wParam*/, LPARAM /*lParam*/)
+{
+    // Tappy's filter is the only one in this process; the desktop's own shortcuts are kept
+    // out by the grab, not by a chain.
+    return 0;
+}
+
+BOOL UnhookWindowsHookEx(HHOOK hook)
+{
+    tappy::PlatformState& state = tappy::Platform();
+    if (!hook || hook != state.hook)
+        return FALSE;
+    StopTimer(hook);
+    ReleaseGrab(hook);
+    delete hook;
+    state.hook = nullptr;
+    state.swallowed.reset();
+    return TRUE;
+}
+
+short GetAsyncKeyState(int vKey)
+{
+    const tappy::KeyEvent* judging = tappy::Platform().judging;
+    const Uint16 mod = judging ? judging->mod : static_cast<Uint16>(SDL_GetModState());
+    Uint16 mask = 0;
+    switch (vKey) {
+    case VK_CONTROL:
+        mask = KMOD_CTRL;
+        break;
+    case VK_LCONTROL:
+        mask = KMOD_LCTRL;
+        break;
+    case VK_RCONTROL:
+        mask = KMOD_RCTRL;
+        break;
+    case VK_SHIFT:
+        mask = KMOD_SHIFT;
+        break;
+    case VK_LSHIFT:
+        mask = KMOD_LSHIFT;
+        break;
+    case VK_RSHIFT:
+        mask = KMOD_RSHIFT;
+        break;
+    case VK_MENU:
+        mask = KMOD_ALT;
+        break;
+    case VK_LMENU:
+        mask = KMOD_LALT;
+        break;
+    case VK_RMENU:
+        mask = KMOD_RALT;
+        break;
+    default:
+        return 0;
+    }
+    return (mod & mask) ? static_cast<short>(0x8000) : static_cast<short>(0);
+}
+
+BOOL GetVersionExA(OSVERSIONINFOA* info)
+{
+    if (!info)
+        return FALSE;
+    std::memset(&info->dwMajorVersion, 0, sizeof(*info) - sizeof(info->dwOSVersionInfoSize));
+    // The version says what this session lets Tappy do: where the keyboard can be grabbed it
+    // is a system with the low-level filter; elsewhere an unknown one, so no lock is claimed.
+    const tappy::SessionKind kind =
+        tappy::EnsureVideo() ? tappy::Platform().session : tappy::SessionKind::none;
+    if (kind == tappy::SessionKind::x11 || kind == tappy::SessionKind::wayland) {
+        info->dwMajorVersion = 5;
+        info->dwMinorVersion = 1;
+        info->dwPlatformId = VER_PLATFORM_WIN32_NT;
+    }
+    return TRUE;
+}
+
+BOOL SystemParametersInfoA(UINT /*uiAction*/, UINT /*uiParam*/, void* /*pvParam*/, UINT /*fWinIni*/)
+{
+    return TRUE;
+}

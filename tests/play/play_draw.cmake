@@ -1,3 +1,0 @@
-tappy_add_test(play_draw_test
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/play_draw_test.cpp ${CMAKE_CURRENT_LIST_DIR}/../platform/test_pictures.cpp
-    LIBS tappy_play)

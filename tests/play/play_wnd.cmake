@@ -1,4 +1,0 @@
-tappy_add_test(play_wnd_test
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/play_wnd_test.cpp
-    LIBS tappy_play
-    LABELS tsan)
