@@ -15,9 +15,12 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [os.path.join(HERE, "..", "e2e"), os.path.join(HERE, "..", "support")]
 import tappy_e2e  # noqa: E402
-from tappy_e2e import H, W, Failure, Tappy, bbox, check, leave_by_corners  # noqa: E402
+import xvfb  # noqa: E402
+from tappy_e2e import H, W, Tappy, leave_by_corners  # noqa: E402
+from xvfb import Failure, bbox, check  # noqa: E402
 
 # Where the picture stands: below the hint line, above the words.
 PICTURE = (30, 30, W - 30, H - 130)
@@ -70,8 +73,8 @@ def main():
     for tool in ("Xvfb", "xdotool", "import"):
         if not shutil.which(tool):
             print("SKIP: %s is not installed" % tool)
-            return tappy_e2e.SKIP
-    display = tappy_e2e.Display()
+            return xvfb.SKIP
+    display = xvfb.Display(W, H)
     try:
         scenario(display, command)
     except Failure as e:
