@@ -1,13 +1,14 @@
 // The low-level keyboard filter and the exclusive keyboard grab behind it.
 //
-// SDL 2.26 alone does not keep a grab: it ignores the result of its XGrabKeyboard (which fails
-// while another client holds the keyboard), and it ungrabs whenever its window loses focus. So
-// on X11 the grab is taken again here and its result checked; while it does not hold, or while
-// another window has the focus, a timer re-asserts it about twice a second, and focus changes
-// are seen as they happen (through SDL's system events) rather than after SDL's focus delay.
+// SDL 2.26 alone does not keep a grab: it ignores the result of its XGrabKeyboard, and it
+// ungrabs whenever its window loses focus or the pointer leaves a window it does not call
+// full-screen. So on X11 SDL's grab is not used at all: the lock in platform/x11/x11_lock.h takes
+// the keyboard and the pointer itself, watches the X events that could take them (reaching it
+// here as SDL's system events) and re-asserts everything on a safety tick twice a second.
 // On Wayland, SDL's keyboard grab asks the compositor to inhibit its shortcuts.
 #include "platform/keymap.h"
 #include "platform/wnd_internal.h"
+#include "platform/x11/x11_lock.h"
 #include "platform/x11_handles.h"
 
 #include <SDL_syswm.h>
@@ -15,14 +16,15 @@
 
 #include <bitset>
 #include <cstring>
+#include <memory>
 #include <new>
 
 struct HookImpl {
     HOOKPROC proc = nullptr;
-    HWND target = nullptr;    // the window that holds the grab
-    bool settled = false;     // grab held and focus ours: no re-assertion needed
-    bool pointerHeld = false; // the pointer confined to the target (only while it has covers)
+    HWND target = nullptr; // the window that holds the grab
+    bool settled = false;  // grab held and focus ours: no re-assertion needed
     SDL_TimerID timer = 0;
+    std::unique_ptr<tappy::x11::Lock> lock; // X11 only: the grabs, the focus and the stacking
 };
 
 namespace {
@@ -69,7 +71,8 @@ void StartTimer()
     g_hook->timer = SDL_AddTimer(kReassertMs, PushTick, nullptr);
 }
 
-// Takes (or re-takes) the grab for the hook's window; keeps the timer running until it holds.
+// Takes (or re-takes) the grab for the hook's window. On X11 the lock does it and the safety
+// tick runs as long as the lock; elsewhere SDL's grab is all there is.
 void AssertGrab()
 {
     if (!g_hook || !tappy::IsLiveWindow(g_hook->target) || !g_hook->target->shown) {
@@ -77,58 +80,35 @@ void AssertGrab()
         return;
     }
     SDL_Window* window = g_hook->target->window;
-    // Keeps SDL's own bookkeeping in step: without the flag, SDL ungrabs on every focus change.
-    SDL_SetWindowKeyboardGrab(window, SDL_TRUE);
-    bool settled = true;
     Display* display = nullptr;
     Window xwindow = 0;
     if (IsX11() && tappy::X11Handles(window, &display, &xwindow)) {
-        Window focus = 0;
-        int revert = 0;
-        XGetInputFocus(display, &focus, &revert);
-        if (focus != xwindow) {
-            SDL_RaiseWindow(window);
-            SDL_SetWindowInputFocus(window);
+        if (g_hook->lock) {
+            g_hook->lock->Tick();
+        } else {
+            std::vector<Window> covers;
+            for (SDL_Window* cover : g_hook->target->covers) {
+                Display* coverDisplay = nullptr;
+                Window coverWindow = 0;
+                if (tappy::X11Handles(cover, &coverDisplay, &coverWindow))
+                    covers.push_back(coverWindow);
+            }
+            g_hook->lock.reset(new (std::nothrow) tappy::x11::Lock(display, xwindow, covers));
         }
-        // A second grab by the same client just renews it; another client's makes this fail.
-        const int status =
-            XGrabKeyboard(display, xwindow, True, GrabModeAsync, GrabModeAsync, CurrentTime);
-        settled = status == GrabSuccess && focus == xwindow;
-        // With other monitors beside the play window the pointer stays inside it, or a child
-        // could click another program there. SDL's own pointer grab is not used: it blocks for
-        // up to five seconds when another client holds the pointer and then never tries again.
-        // SDL drops this grab on focus changes; the focus events re-assert it.
-        if (!g_hook->target->covers.empty()) {
-            const unsigned mask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
-            const int pointer = XGrabPointer(display, xwindow, True, mask, GrabModeAsync,
-                                             GrabModeAsync, xwindow, None, CurrentTime);
-            g_hook->pointerHeld = pointer == GrabSuccess;
-            settled = settled && g_hook->pointerHeld;
-        }
-        XFlush(display);
-    }
-    g_hook->settled = settled;
-    if (settled)
-        StopTimer();
-    else
+        g_hook->settled = g_hook->lock && g_hook->lock->KeyboardHeld();
         StartTimer();
+        return;
+    }
+    SDL_SetWindowKeyboardGrab(window, SDL_TRUE);
+    g_hook->settled = true;
+    StopTimer();
 }
 
 void ReleaseGrab(HookImpl* hook)
 {
-    if (!tappy::IsLiveWindow(hook->target))
-        return;
-    SDL_Window* window = hook->target->window;
-    SDL_SetWindowKeyboardGrab(window, SDL_FALSE);
-    Display* display = nullptr;
-    Window xwindow = 0;
-    if (IsX11() && tappy::X11Handles(window, &display, &xwindow)) {
-        XUngrabKeyboard(display, CurrentTime);
-        if (hook->pointerHeld)
-            XUngrabPointer(display, CurrentTime);
-        hook->pointerHeld = false;
-        XFlush(display);
-    }
+    hook->lock.reset();
+    if (tappy::IsLiveWindow(hook->target))
+        SDL_SetWindowKeyboardGrab(hook->target->window, SDL_FALSE);
 }
 
 } // namespace
@@ -169,19 +149,33 @@ void OnFocusGained(HWND hwnd)
 
 void OnSystemEvent(const SDL_SysWMmsg* msg)
 {
-    if (!g_hook || !msg || msg->subsystem != SDL_SYSWM_X11 || !IsLiveWindow(g_hook->target))
-        return;
-    const XEvent& event = msg->msg.x11.event;
-    if (event.type != FocusOut)
-        return;
-    // Focus moving because of a grab or inside the window is not a loss.
-    const XFocusChangeEvent& focus = event.xfocus;
-    if (focus.mode == NotifyGrab || focus.mode == NotifyUngrab || focus.detail == NotifyInferior)
-        return;
+    if (g_hook && g_hook->lock && msg && msg->subsystem == SDL_SYSWM_X11)
+        g_hook->lock->OnXEvent(msg->msg.x11.event);
+}
+
+bool PrepareLockWindow(SDL_Window* window)
+{
     Display* display = nullptr;
     Window xwindow = 0;
-    if (tappy::X11Handles(g_hook->target->window, &display, &xwindow) && focus.window == xwindow)
-        OnFocusLost(g_hook->target);
+    if (!IsX11() || !tappy::X11Handles(window, &display, &xwindow))
+        return false;
+    tappy::x11::MakeOverrideRedirect(display, xwindow);
+    return true;
+}
+
+void OnVideoStarted()
+{
+    if (IsX11())
+        tappy::x11::InstallErrorHandler();
+}
+
+void OnWindowHidden(HWND hwnd)
+{
+    // A window the program hides is not held on the screen.
+    if (g_hook && g_hook->target == hwnd) {
+        StopTimer();
+        g_hook->lock.reset();
+    }
 }
 
 void OnWindowDestroyed(HWND hwnd)
@@ -189,6 +183,7 @@ void OnWindowDestroyed(HWND hwnd)
     // The grab goes with its window; the filter stays installed for the rest of the process.
     if (g_hook && g_hook->target == hwnd) {
         StopTimer();
+        g_hook->lock.reset();
         g_hook->target = nullptr;
     }
 }

@@ -49,6 +49,13 @@ void OnFocusLost(HWND hwnd);
 void OnFocusGained(HWND hwnd);
 void OnSystemEvent(const SDL_SysWMmsg* msg);
 void OnWindowDestroyed(HWND hwnd);
+// X11 lock hooks (keyboard_sdl.cpp, on platform/x11/x11_lock.h), so this file and the window code
+// see no X11 header. PrepareLockWindow, before a covering window or a cover is first shown: true
+// when it is now the server's own (override-redirect), placed where it was created and never
+// managed by a window manager, so it needs no full-screen state.
+bool PrepareLockWindow(SDL_Window* window);
+void OnVideoStarted();
+void OnWindowHidden(HWND hwnd);
 
 // The desktop session (session_x11.cpp). The monitors, from XRandR on X11 (so that one X screen
 // split into monitors counts as several), else SDL's displays; PlayArea is the one the covering

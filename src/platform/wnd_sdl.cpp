@@ -108,6 +108,7 @@ void MakeCovers(HWND hwnd)
                              SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR);
         if (!cover)
             continue;
+        tappy::PrepareLockWindow(cover); // X11 lock hook
         tappy::RefuseFocus(cover);
         SDL_ShowWindow(cover);
         hwnd->covers.push_back(cover);
@@ -126,8 +127,9 @@ bool EnsureVideo()
     SetHints();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return false;
-    // The keyboard filter watches X11 focus changes as they happen (see keyboard_sdl.cpp).
+    // The keyboard lock watches X11 events as they happen (see keyboard_sdl.cpp).
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+    tappy::OnVideoStarted(); // X11 lock hook: the X error handler
     return true;
 }
 
@@ -263,6 +265,7 @@ BOOL CWnd::ShowWindow(int nCmdShow)
         return FALSE;
     const bool wasVisible = (SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN) != 0;
     if (nCmdShow == SW_HIDE) {
+        tappy::OnWindowHidden(m_hWnd); // X11 lock hook
         DestroyCovers(m_hWnd);
         SDL_HideWindow(window);
         m_hWnd->shown = false;
@@ -271,9 +274,12 @@ BOOL CWnd::ShowWindow(int nCmdShow)
         return wasVisible;
     }
     if (!wasVisible) {
+        // X11 lock hook: a covering window is the server's, already where it was created.
+        const bool placed = m_hWnd->coversScreen && tappy::PrepareLockWindow(window);
         SDL_ShowWindow(window);
         if (m_hWnd->coversScreen) {
-            CoverPlayArea(window);
+            if (!placed)
+                CoverPlayArea(window);
             // Before the grab is taken, which confines the pointer only while covers exist.
             MakeCovers(m_hWnd);
         }
