@@ -64,7 +64,7 @@ int AbsorbError(Display* display, XErrorEvent* error)
 
 bool IsOurs(Window window, const LockWindows& w)
 {
-    return window == w.play ||
+    return window == w.play || window == w.keys ||
            std::find(w.covers.begin(), w.covers.end(), window) != w.covers.end();
 }
 
@@ -78,13 +78,16 @@ unsigned ReassertFor(const XEvent& event, const LockWindows& w)
     case FocusIn:
     case FocusOut: {
         const XFocusChangeEvent& focus = event.xfocus;
-        if (focus.window != w.play || focus.mode == NotifyGrab)
-            return 0; // the grab moving to the root is our own doing
+        if (focus.mode == NotifyGrab)
+            return 0; // a grab beginning, ours included
+        if (focus.window != w.root && focus.window != w.play && focus.window != w.keys)
+            return 0;
         if (focus.mode == NotifyUngrab)
-            return REASSERT_GRAB; // a grab ended: ours broken, or another's given up
-        if (event.type == FocusIn)
-            return REASSERT_GRAB; // SDL gives up the keyboard whenever it sees the focus come
-        return focus.detail == NotifyInferior ? 0 : REASSERT_FOCUS | REASSERT_GRAB;
+            return REASSERT_GRAB | REASSERT_FOCUS; // ours broken, or another's given up
+        if ((event.type == FocusIn && focus.window == w.keys) || focus.detail == NotifyInferior ||
+            focus.detail == NotifyPointer)
+            return 0;
+        return REASSERT_FOCUS | REASSERT_GRAB;
     }
     case EnterNotify:
     case LeaveNotify: {
@@ -175,14 +178,26 @@ Lock::Lock(Display* display, Window play, std::vector<Window> covers) : m_displa
     m_windows.showingDesktop = XInternAtom(display, "_NET_SHOWING_DESKTOP", False);
     m_windows.activeWindow = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
 
+    // The focus goes to a window of the lock's own, never to SDL's: SDL gives up the keyboard
+    // grab each time its window gains or loses the focus, and while a window manager fights
+    // over the focus those moments let keys through to its shortcuts.
+    XSetWindowAttributes keys{};
+    keys.override_redirect = True;
+    keys.event_mask = FocusChangeMask | StructureNotifyMask;
+    m_windows.keys = XCreateWindow(display, m_windows.root, -1, -1, 1, 1, 0, 0, InputOnly,
+                                   CopyFromParent, CWOverrideRedirect | CWEventMask, &keys);
+    XStoreName(display, m_windows.keys, "Tappy keys");
+    XMapWindow(display, m_windows.keys);
+
     // Added to what SDL already asked for, never in place of it.
     XWindowAttributes attributes{};
     if (XGetWindowAttributes(display, m_windows.root, &attributes))
         m_rootMaskBefore = attributes.your_event_mask;
     XSelectInput(display, m_windows.root,
-                 m_rootMaskBefore | SubstructureNotifyMask | PropertyChangeMask);
+                 m_rootMaskBefore | SubstructureNotifyMask | PropertyChangeMask | FocusChangeMask);
     std::vector<Window> ours = m_windows.covers;
     ours.push_back(play);
+    ours.push_back(m_windows.keys);
     for (Window window : ours) {
         XWindowAttributes own{};
         if (!XGetWindowAttributes(display, window, &own))
@@ -203,6 +218,7 @@ Lock::~Lock()
 {
     XUngrabKeyboard(m_display, CurrentTime);
     XUngrabPointer(m_display, CurrentTime);
+    XDestroyWindow(m_display, m_windows.keys);
     XSelectInput(m_display, m_windows.root, m_rootMaskBefore);
     XFlush(m_display);
 }
@@ -273,16 +289,16 @@ void Lock::Focus()
     Window focus = 0;
     int revert = 0;
     XGetInputFocus(m_display, &focus, &revert);
-    if (focus != m_windows.play)
-        XSetInputFocus(m_display, m_windows.play, RevertToParent, CurrentTime);
+    if (focus != m_windows.keys)
+        XSetInputFocus(m_display, m_windows.keys, RevertToParent, CurrentTime);
 }
 
 void Lock::Grab()
 {
-    // On the root, so that the focus on the play window and the grab are on different windows:
-    // then the end of the grab, whoever ends it, is a focus event we see.
+    // Every key is reported to the play window, wherever the focus is; and since the focus is
+    // on another window, the end of the grab, whoever ends it, is a focus event we see.
     const int keyboard =
-        XGrabKeyboard(m_display, m_windows.root, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+        XGrabKeyboard(m_display, m_windows.play, False, GrabModeAsync, GrabModeAsync, CurrentTime);
     const int pointer = XGrabPointer(m_display, m_windows.root, True, kPointerMask, GrabModeAsync,
                                      GrabModeAsync, m_windows.play, None, CurrentTime);
     m_keyboardHeld = keyboard == GrabSuccess;

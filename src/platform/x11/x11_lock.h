@@ -6,9 +6,9 @@
 //  [X] the play window and the covers are override-redirect: no window manager can unmap,
 //      iconify, tile, move to another desktop, show the desktop over them or bind mouse buttons
 //      on them; they keep their title, so a second start still finds the play window
-//  [X] the keyboard grabbed on the root window (owner events on, the focus on the play window):
-//      the play window still gets the keys, and a grab that ends for any reason shows as a
-//      FocusIn(NotifyUngrab) on the play window, answered by a new grab at once
+//  [X] the keyboard grabbed by Tappy for the play window, with the focus on a small window of the
+//      lock's own: SDL never sees the focus come or go (each time it would give up the grab), and
+//      a grab that ends for any reason shows as a focus event, answered by a new grab at once
 //  [X] the pointer grabbed and confined to the play window on every session, so no window
 //      manager sees a button or wheel binding and the pointer never reaches another monitor;
 //      clicks still reach the play window (the corner gesture)
@@ -42,6 +42,7 @@ struct LockWindows {
     Window root = 0;
     Window play = 0;
     std::vector<Window> covers;
+    Window keys = 0;         // the lock's own window that holds the focus
     Atom currentDesktop = 0; // _NET_CURRENT_DESKTOP
     Atom showingDesktop = 0; // _NET_SHOWING_DESKTOP
     Atom activeWindow = 0;   // _NET_ACTIVE_WINDOW
