@@ -13,12 +13,16 @@ endif
 BUILD_DEPS = cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev \
              libsdl2-mixer-dev libfontconfig-dev libx11-dev libxrandr-dev libxss-dev libjpeg-dev libgtest-dev libbenchmark-dev \
              fonts-dejavu-core
-TEST_DEPS = xvfb xdotool imagemagick sox x11-utils x11-xserver-utils python3
+# The window managers the lock is tested under (wm_e2e.py); dbus runs xfwm4's settings and mutter.
+WM_DEPS = openbox xfwm4 xfce4-panel i3-wm mutter dbus
+TEST_DEPS = xvfb xdotool imagemagick sox x11-utils x11-xserver-utils python3 $(WM_DEPS)
+# A much larger desktop, tested only by `make test-desktops`.
+DESKTOP_DEPS = kwin-x11
 TOOL_DEPS = espeak-ng sox librsvg2-bin imagemagick fonts-noto-color-emoji
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all build deps test-deps tool-deps run test test-tsan bench install demo-content clean format
+.PHONY: all build deps test-deps tool-deps run test test-tsan test-desktops bench install demo-content clean format
 
 all: build
 
@@ -55,7 +59,13 @@ run: deps $(BUILD_DIR)/build.ninja
 
 test: test-deps
 	$(MAKE) build
-	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 300
+	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 300 -LE desktops
+
+# The lock under kwin_x11, one and two monitors.
+test-desktops: test-deps
+	$(call apt_install,$(DESKTOP_DEPS))
+	$(MAKE) build
+	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 300 -L desktops
 
 # The sound worker and the key response under ThreadSanitizer.
 test-tsan: test-deps
