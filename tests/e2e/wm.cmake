@@ -3,7 +3,8 @@
 # install) only in `make test-desktops`.
 add_executable(thief ${CMAKE_CURRENT_LIST_DIR}/thief.cpp)
 target_link_libraries(thief PRIVATE PkgConfig::X11)
-foreach(entry openbox-1 openbox-2 xfwm4-1 xfwm4-2 i3-1 i3-2 mutter-1 mutter-2 kwin-1 kwin-2)
+foreach(entry openbox-1 openbox-2 xfwm4-1 xfwm4-2 i3-1 i3-2 mutter-1 mutter-2 breakgrab-1
+              kwin-1 kwin-2)
     add_test(NAME e2e_wm_${entry}
         COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/wm_e2e.py
                 --tappy $<TARGET_FILE:tappy> --probe $<TARGET_FILE:x11_probe> ${entry})

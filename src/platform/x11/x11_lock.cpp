@@ -320,7 +320,11 @@ void Lock::Grab()
 
 void Lock::WarnBreakActions()
 {
-    XkbDescPtr keymap = XkbGetMap(m_display, XkbKeyActionsMask, XkbUseCoreKbd);
+    int opcode = 0, event = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+    if (!XkbQueryExtension(m_display, &opcode, &event, &error, &major, &minor))
+        return;
+    XkbDescPtr keymap =
+        XkbGetMap(m_display, XkbKeyActionsMask | XkbKeySymsMask | XkbKeyTypesMask, XkbUseCoreKbd);
     if (!keymap)
         return;
     bool found = false;
