@@ -12,7 +12,8 @@ files, and then:
            no desktop change, Tappy still holds everything
   monitors (two monitors) a click at the play window's top-right edge and another program's
            grab attempts leave the pointer inside the play window
-and leaves by the corners with status 0. TAPPY_WM_FIGURES names a file to append the thief's
+and leaves by the corners with status 0. Scenario breakgrab-1 turns on the keymap option
+grab:break_actions under openbox and presses its keys. TAPPY_WM_FIGURES names a file to append the thief's
 lines to (window manager, attempt, keys leaked, time to recover).
 
 Exit status: 0 passed, 1 failed, 77 skipped (a tool or the window manager is missing).
@@ -205,8 +206,9 @@ def scenario(wm_name, monitors):
 
 
 def scenario_breakgrab(display, program, probe):
-    """A keymap with grab-breaking actions (off by default): Ctrl+Alt+KP_Divide ends every grab.
-    Tappy says so at start and takes the grab back each time, before the toddler's next key."""
+    """A keymap with grab-breaking actions (off by default): Ctrl+Alt+KP_Divide ends every grab,
+    Ctrl+Alt+KP_Multiply kills the clients that hold one. Tappy says so at start, takes the grab
+    back before the toddler's next key, and starts again when its connection is killed."""
     run(["setxkbmap", "-option", "grab:break_actions"], env=display.env)
     thief_program = os.path.join(os.path.dirname(probe), "thief")
     wm = WindowManager(display, "openbox")
@@ -217,6 +219,12 @@ def scenario_breakgrab(display, program, probe):
             display.key("ctrl+alt+KP_Divide")
             display.key("alt+Tab")
             holds_everything(display, thief_program, tappy, wm, "a grab-breaking key")
+        # Ctrl+Alt+KP_Multiply kills every client that holds a grab: Tappy starts itself again
+        # (the same process, so the same pid) and holds the screen once more.
+        display.key("ctrl+alt+KP_Multiply")
+        time.sleep(0.5)
+        tappy.wait_for_window()
+        holds_everything(display, thief_program, tappy, wm, "a key that kills grabbing clients")
         display.xdo("mousemove", W // 2, H // 2, "click", 1)
         display.click(5, 5)
         display.click(W - 5, 5)

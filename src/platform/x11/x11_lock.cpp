@@ -10,6 +10,8 @@
 #include <cstring>
 #include <utility>
 
+#include <unistd.h>
+
 namespace tappy::x11 {
 namespace {
 
@@ -18,6 +20,8 @@ namespace {
 // handler never chains: an error is a lost race or a bug, and neither may free the child.
 std::atomic<unsigned long> g_absorbed{0};
 std::bitset<256 * 256> g_reported; // request code x error code already said once
+// Set while a lock holds the screen: a connection lost then was closed by someone else.
+std::atomic<bool> g_holding{false};
 
 bool ExpectedRace(const XErrorEvent& error)
 {
@@ -58,6 +62,21 @@ int AbsorbError(Display* display, XErrorEvent* error)
         std::fprintf(stderr, "Tappy: X error ignored: %s (request %u.%u)\n", text,
                      static_cast<unsigned>(error->request_code),
                      static_cast<unsigned>(error->minor_code));
+    }
+    return 0;
+}
+
+// Xlib ends the process when its connection is gone (another program's XKillClient, or a
+// grab-breaking key that kills grabbing clients). While the screen is held that would leave the
+// child at the desktop, so Tappy starts itself again instead; the instance lock is closed on exec.
+int Reconnect(Display* /*display*/)
+{
+    if (g_holding.load()) {
+        std::fprintf(stderr, "Tappy: another program closed the connection to the display; "
+                             "starting again.\n");
+        char name[] = "tappy";
+        char* const argv[] = {name, nullptr};
+        execv("/proc/self/exe", argv);
     }
     return 0;
 }
@@ -160,6 +179,7 @@ void InstallErrorHandler()
     if (!installed) {
         installed = true;
         XSetErrorHandler(AbsorbError);
+        XSetIOErrorHandler(Reconnect);
     }
 }
 
@@ -212,10 +232,12 @@ Lock::Lock(Display* display, Window play, std::vector<Window> covers) : m_displa
     }
     WarnBreakActions();
     Reassert(REASSERT_ALL);
+    g_holding = true;
 }
 
 Lock::~Lock()
 {
+    g_holding = false;
     XUngrabKeyboard(m_display, CurrentTime);
     XUngrabPointer(m_display, CurrentTime);
     XDestroyWindow(m_display, m_windows.keys);

@@ -17,11 +17,12 @@
 //      desktop or "show desktop" changing; and on every Tick()
 //  [X] a grab that cannot be taken back is retried on every event and tick, and said once on
 //      standard error; so is a keymap with grab-breaking actions (XKB grab:break_actions)
-//  [X] no X error ends the program (the handler below never exits)
+//  [X] no X error ends the program (the handler below never exits); a connection closed by
+//      another program while the screen is held starts Tappy again
 //  [ ] what the server or the kernel does before any client sees it: virtual terminal
 //      switches, Ctrl+Alt+Backspace, SysRq, power and suspend keys, grab-breaking XKB actions
-//  [ ] another program on the same display may still kill Tappy's connection (xkill), destroy
-//      its window or raise a window of its own in an endless race
+//  [ ] another program on the same display may still kill Tappy (the restart takes a moment),
+//      destroy its window or raise a window of its own in an endless race
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 
@@ -62,7 +63,7 @@ bool BreaksGrabs(const XkbAction& action);
 // Makes a window the server's before it is first mapped: no window manager will manage it.
 void MakeOverrideRedirect(Display* display, Window window);
 
-// Installs the process's X error handler once: errors are counted and never end the program.
+// Installs the process's X error handlers once: errors are counted and never end the program.
 // Errors of the requests that race other clients (focus, grabs, stacking, windows gone) are
 // expected; any other kind is said once on standard error.
 void InstallErrorHandler();
