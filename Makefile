@@ -13,7 +13,11 @@ endif
 BUILD_DEPS = cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev \
              libsdl2-mixer-dev libfontconfig-dev libx11-dev libxrandr-dev libxss-dev libjpeg-dev libgtest-dev libbenchmark-dev \
              fonts-dejavu-core
-TEST_DEPS = xvfb xdotool imagemagick sox x11-utils x11-xserver-utils python3 clang-format
+# The window managers the lock is tested under (wm_e2e.py); dbus runs xfwm4's settings and mutter.
+WM_DEPS = openbox xfwm4 xfce4-panel i3-wm mutter dbus
+TEST_DEPS = xvfb xdotool imagemagick sox x11-utils x11-xserver-utils python3 clang-format $(WM_DEPS)
+# A much larger desktop, tested only by `make test-desktops`.
+DESKTOP_DEPS = kwin-x11
 TOOL_DEPS = espeak-ng sox librsvg2-bin imagemagick fonts-noto-color-emoji
 # dpkg-shlibdeps (dpkg-dev) computes the package's Depends; CPack finds the programs with file.
 PACKAGE_DEPS = dpkg-dev file
@@ -22,8 +26,8 @@ PACKAGE_TEST_DEPS = lintian appstream desktop-file-utils man-db
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all build deps test-deps tool-deps package-deps run test test-tsan bench install deb \
-        demo-content clean format format-check
+.PHONY: all build deps test-deps tool-deps package-deps run test test-tsan test-desktops bench install \
+        deb demo-content clean format format-check
 
 all: build
 
@@ -63,7 +67,13 @@ run: deps $(BUILD_DIR)/build.ninja
 
 test: test-deps
 	$(MAKE) build
-	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 300
+	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 300 -LE desktops
+
+# The lock under kwin_x11, one and two monitors.
+test-desktops: test-deps
+	$(call apt_install,$(DESKTOP_DEPS))
+	$(MAKE) build
+	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 300 -L desktops
 
 # The sound worker and the key response under ThreadSanitizer.
 test-tsan: test-deps

@@ -45,11 +45,18 @@ struct WndImpl {
     Uint32 background = 0xFFFFFF; // the class brush's colour, 0xRRGGBB
 };
 
+namespace tappy::x11 {
+class Lock;
+}
+
 struct HookImpl {
+    HookImpl();
+    ~HookImpl(); // where the lock's type is complete (keyboard_sdl.cpp)
     HOOKPROC proc = nullptr;
     HWND target = nullptr; // the window that holds the grab
     bool settled = false;  // grab held and focus ours: no re-assertion needed
     SDL_TimerID timer = 0;
+    std::unique_ptr<tappy::x11::Lock> lock; // X11 only: the grabs, the focus and the stacking
 };
 
 namespace tappy {
@@ -135,6 +142,12 @@ void OnWindowShown(HWND hwnd);
 void OnFocusLost(HWND hwnd);
 void OnFocusGained(HWND hwnd);
 void OnWindowDestroyed(HWND hwnd);
+// A window the program hides is not held on the screen.
+void OnWindowHidden(HWND hwnd);
+// Before a covering window or a cover is first shown: true when it is now the server's own
+// (override-redirect on X11), placed where it was created and never managed by a window manager,
+// so it needs no full-screen state.
+bool PrepareLockWindow(SDL_Window* window);
 // Every window-system event SDL passes on (on X11 every raw XEvent for Tappy's windows), before
 // anything else looks at it.
 void OnSystemEvent(const SDL_SysWMmsg* msg);

@@ -58,6 +58,7 @@ void MakeCovers(HWND hwnd)
                              SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR);
         if (!cover)
             continue;
+        PrepareLockWindow(cover);
         if (x11::Session* x11 = X11(); x11 && X11Window(cover))
             x11->RefuseFocus(X11Window(cover));
         SDL_ShowWindow(cover);

@@ -1,9 +1,13 @@
-// The low-level keyboard filter and the exclusive keyboard grab behind it. On X11 the grab is
-// the X11 part's (x11/x11_session.h), re-asserted from here on a timer about twice a second
-// while it does not hold or another window has the focus, and on every focus loss as it happens
-// (through SDL's system events) rather than after SDL's focus delay. On Wayland, SDL's keyboard
-// grab asks the compositor to inhibit its shortcuts.
+// The low-level keyboard filter and the exclusive keyboard grab behind it.
+//
+// SDL 2.26 alone does not keep a grab: it ignores the result of its XGrabKeyboard, and it
+// ungrabs whenever its window loses focus or the pointer leaves a window it does not call
+// full-screen. So on X11 SDL's grab is not used at all: the lock (x11/x11_lock.h) takes the
+// keyboard and the pointer itself, watches the X events that could take them (reaching it here
+// as SDL's system events) and re-asserts everything on a safety tick twice a second. On Wayland,
+// SDL's keyboard grab asks the compositor to inhibit its shortcuts.
 #include "platform/sdl/backend.h"
+#include "platform/x11/x11_lock.h"
 #include "platform/x11/x11_session.h"
 
 #include <SDL_syswm.h>
@@ -40,7 +44,8 @@ void StartTimer(HookImpl* hook)
     hook->timer = SDL_AddTimer(kReassertMs, PushTick, nullptr);
 }
 
-// Takes (or re-takes) the grab for the hook's window; keeps the timer running until it holds.
+// Takes (or re-takes) the grab for the hook's window. On X11 the lock does it and the safety
+// tick runs as long as the lock; elsewhere SDL's grab is all there is.
 void AssertGrab()
 {
     HookImpl* hook = tappy::Platform().hook;
@@ -49,37 +54,37 @@ void AssertGrab()
         return;
     }
     SDL_Window* window = hook->target->window;
-    // Keeps SDL's own bookkeeping in step: without the flag, SDL ungrabs on every focus change.
-    SDL_SetWindowKeyboardGrab(window, SDL_TRUE);
-    bool settled = true;
     tappy::x11::Session* x11 = tappy::X11();
     if (const Window xwindow = tappy::X11Window(window); x11 && xwindow) {
-        const bool focusOurs = x11->FocusWindow() == xwindow;
-        if (!focusOurs) {
-            SDL_RaiseWindow(window);
-            SDL_SetWindowInputFocus(window);
+        if (hook->lock) {
+            hook->lock->Tick();
+        } else {
+            std::vector<Window> covers;
+            for (SDL_Window* cover : hook->target->covers)
+                if (const Window coverWindow = tappy::X11Window(cover))
+                    covers.push_back(coverWindow);
+            hook->lock.reset(new (std::nothrow) tappy::x11::Lock(x11->display(), xwindow, covers));
         }
-        // The pointer is held only while other monitors are covered.
-        settled = x11->AssertGrab(xwindow, focusOurs, !hook->target->covers.empty()).settled;
-    }
-    hook->settled = settled;
-    if (settled)
-        StopTimer(hook);
-    else
+        hook->settled = hook->lock && hook->lock->KeyboardHeld();
         StartTimer(hook);
+        return;
+    }
+    SDL_SetWindowKeyboardGrab(window, SDL_TRUE);
+    hook->settled = true;
+    StopTimer(hook);
 }
 
 void ReleaseGrab(HookImpl* hook)
 {
-    if (!tappy::IsLiveWindow(hook->target))
-        return;
-    SDL_Window* window = hook->target->window;
-    SDL_SetWindowKeyboardGrab(window, SDL_FALSE);
-    if (tappy::x11::Session* x11 = tappy::X11(); x11 && tappy::X11Window(window))
-        x11->ReleaseGrab();
+    hook->lock.reset();
+    if (tappy::IsLiveWindow(hook->target))
+        SDL_SetWindowKeyboardGrab(hook->target->window, SDL_FALSE);
 }
 
 } // namespace
+
+HookImpl::HookImpl() = default;
+HookImpl::~HookImpl() = default;
 
 namespace tappy {
 
@@ -120,14 +125,28 @@ void OnFocusGained(HWND hwnd)
 
 void OnSystemEvent(const SDL_SysWMmsg* msg)
 {
-    x11::Session* x11 = X11();
-    if (!x11 || !msg || msg->subsystem != SDL_SYSWM_X11)
-        return;
-    const XEvent& event = msg->msg.x11.event;
     HookImpl* hook = Platform().hook;
-    if (hook && IsLiveWindow(hook->target) &&
-        x11->IsFocusLoss(event, X11Window(hook->target->window)))
-        OnFocusLost(hook->target);
+    if (hook && hook->lock && msg && msg->subsystem == SDL_SYSWM_X11)
+        hook->lock->OnXEvent(msg->msg.x11.event);
+}
+
+bool PrepareLockWindow(SDL_Window* window)
+{
+    x11::Session* x11 = X11();
+    const Window xwindow = X11Window(window);
+    if (!x11 || !xwindow)
+        return false;
+    x11::MakeOverrideRedirect(x11->display(), xwindow);
+    return true;
+}
+
+void OnWindowHidden(HWND hwnd)
+{
+    HookImpl* hook = Platform().hook;
+    if (hook && hook->target == hwnd) {
+        StopTimer(hook);
+        hook->lock.reset();
+    }
 }
 
 void OnWindowDestroyed(HWND hwnd)
@@ -136,6 +155,7 @@ void OnWindowDestroyed(HWND hwnd)
     HookImpl* hook = Platform().hook;
     if (hook && hook->target == hwnd) {
         StopTimer(hook);
+        hook->lock.reset();
         hook->target = nullptr;
     }
 }

@@ -4,6 +4,7 @@
 #include "platform/sdl/backend.h"
 #include "platform/session.h"
 #include "platform/sound.h"
+#include "platform/x11/x11_lock.h"
 #include "platform/x11/x11_session.h"
 
 #include <SDL_syswm.h>
@@ -164,7 +165,10 @@ bool EnsureVideo()
     state.session = SessionKindForDriver(SDL_GetCurrentVideoDriver());
     if (state.session == SessionKind::x11) {
         AttachX11(state);
-        // The keyboard filter watches X11 focus changes as they happen (see keyboard_sdl.cpp).
+        // After SDL's video has started, so that SDL's own handler (which ends the program on
+        // any error) is replaced: no X error may end the lock.
+        x11::InstallErrorHandler();
+        // The keyboard lock watches X11 events as they happen (see keyboard_sdl.cpp).
         SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
     }
     return true;

@@ -130,6 +130,7 @@ BOOL CWnd::ShowWindow(int nCmdShow)
         return FALSE;
     const bool wasVisible = (SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN) != 0;
     if (nCmdShow == SW_HIDE) {
+        tappy::OnWindowHidden(m_hWnd);
         tappy::DestroyCovers(m_hWnd);
         SDL_HideWindow(window);
         m_hWnd->shown = false;
@@ -138,9 +139,12 @@ BOOL CWnd::ShowWindow(int nCmdShow)
         return wasVisible;
     }
     if (!wasVisible) {
+        // A covering window the lock makes the server's is already where it was created.
+        const bool placed = m_hWnd->coversScreen && tappy::PrepareLockWindow(window);
         SDL_ShowWindow(window);
         if (m_hWnd->coversScreen) {
-            tappy::CoverPlayArea(window);
+            if (!placed)
+                tappy::CoverPlayArea(window);
             // Before the grab is taken, which confines the pointer only while covers exist.
             tappy::MakeCovers(m_hWnd);
         }

@@ -68,57 +68,6 @@ namespace tappy::x11 {
 
 Session::Session(Display* display) : m_display(display) {}
 
-Window Session::FocusWindow() const
-{
-    Window focus = 0;
-    int revert = 0;
-    XGetInputFocus(m_display, &focus, &revert);
-    return focus;
-}
-
-GrabResult Session::AssertGrab(Window window, bool focusOurs, bool holdPointer)
-{
-    GrabResult result;
-    // A second grab by the same client just renews it; another client's makes this fail.
-    const int status =
-        XGrabKeyboard(m_display, window, True, GrabModeAsync, GrabModeAsync, CurrentTime);
-    result.settled = status == GrabSuccess && focusOurs;
-    // With other monitors beside the play window the pointer stays inside it, or a child could
-    // click another program there. SDL's own pointer grab is not used: it blocks for up to five
-    // seconds when another client holds the pointer and then never tries again. SDL drops this
-    // grab on focus changes; the focus events re-assert it.
-    if (holdPointer) {
-        const unsigned mask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
-        const int pointer = XGrabPointer(m_display, window, True, mask, GrabModeAsync,
-                                         GrabModeAsync, window, None, CurrentTime);
-        m_pointerHeld = pointer == GrabSuccess;
-        result.settled = result.settled && m_pointerHeld;
-    }
-    result.pointerHeld = m_pointerHeld;
-    XFlush(m_display);
-    return result;
-}
-
-void Session::ReleaseGrab()
-{
-    XUngrabKeyboard(m_display, CurrentTime);
-    if (m_pointerHeld)
-        XUngrabPointer(m_display, CurrentTime);
-    m_pointerHeld = false;
-    XFlush(m_display);
-}
-
-bool Session::IsFocusLoss(const XEvent& event, Window window) const
-{
-    if (event.type != FocusOut)
-        return false;
-    // Focus moving because of a grab or inside the window is not a loss.
-    const XFocusChangeEvent& focus = event.xfocus;
-    if (focus.mode == NotifyGrab || focus.mode == NotifyUngrab || focus.detail == NotifyInferior)
-        return false;
-    return focus.window == window;
-}
-
 void Session::RefuseFocus(Window cover) const
 {
     XWMHints* hints = XGetWMHints(m_display, cover);

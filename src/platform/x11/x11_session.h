@@ -1,9 +1,7 @@
 #pragma once
 // What only an X11 session lets Tappy do, on the display connection that SDL opened (Tappy opens
 // no connection of its own):
-//  [X] the keyboard grab, with its result checked; the pointer held inside the play window
-//      while other monitors are covered
-//  [X] telling a real focus loss from the focus moves a grab or a child window makes
+//  [ ] the grabs, the focus and the stacking: the lock's (x11_lock.h)
 //  [X] covers over other monitors that never take the focus and that the server repaints
 //  [X] the monitors of one X screen split into several (XRandR 1.5)
 //  [X] Caps Lock, Num Lock and Scroll Lock read at start and put back at exit
@@ -19,11 +17,6 @@
 
 namespace tappy::x11 {
 
-struct GrabResult {
-    bool settled = false;     // the keyboard (and the pointer when asked) held, and focus ours
-    bool pointerHeld = false; // the pointer grab holds
-};
-
 class Session {
 public:
     // display: SDL's connection, borrowed; it must outlive this object.
@@ -32,16 +25,6 @@ public:
     Session& operator=(const Session&) = delete;
 
     Display* display() const { return m_display; }
-
-    // The window that has the keyboard focus now.
-    Window FocusWindow() const;
-    // Takes (or renews) the keyboard grab for window, and the pointer grab when holdPointer;
-    // focusOurs says whether window had the focus before the caller asked for it.
-    GrabResult AssertGrab(Window window, bool focusOurs, bool holdPointer);
-    void ReleaseGrab();
-    // Every X event SDL reads for Tappy's windows passes here. True when it is a focus loss of
-    // window that the grab has to answer.
-    bool IsFocusLoss(const XEvent& event, Window window) const;
 
     void RefuseFocus(Window cover) const;
     // Paints a cover in 0xRRGGBB as its background, which the server then keeps painted.
@@ -57,7 +40,6 @@ public:
 
 private:
     Display* m_display;
-    bool m_pointerHeld = false;
     bool m_lockKeysKnown = false;
     unsigned m_lockKeysAtStart = 0;
     unsigned m_lockKeysReadable = 0;

@@ -1,0 +1,327 @@
+// Another program on the same display that tries to take the screen or the input from Tappy,
+// one way per run, and measures whether and when Tappy has everything back.
+//   thief ACTION HOLD_MS X,Y,W,H
+// ACTION is one of the escapes below; HOLD_MS how long its windows stay and its attempts go on;
+// X,Y,W,H the play window's place in root coordinates. While holding, key presses that reach the
+// thief's own windows are counted as leaked. Prints one line:
+//   ACTION recovered=1 recover_ms=N leaked=K [what is still wrong]
+// and exits 0 when, at the end, Tappy is mapped, on top, focused, in its place and holds both
+// grabs; 1 otherwise; 2 when no Tappy window was found.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Rect {
+    int x = 0, y = 0, w = 0, h = 0;
+};
+
+Display* g_d = nullptr;
+Window g_root = 0;
+
+Atom A(const char* name)
+{
+    return XInternAtom(g_d, name, False);
+}
+
+bool Titled(Window w)
+{
+    char* name = nullptr;
+    bool match = false;
+    if (XFetchName(g_d, w, &name) && name) {
+        match = std::strcmp(name, "Tappy") == 0;
+        XFree(name);
+    }
+    return match;
+}
+
+std::vector<Window> Children(Window w)
+{
+    Window root = 0, parent = 0, *kids = nullptr;
+    unsigned n = 0;
+    std::vector<Window> out;
+    if (XQueryTree(g_d, w, &root, &parent, &kids, &n) && kids)
+        out.assign(kids, kids + n);
+    if (kids)
+        XFree(kids);
+    return out;
+}
+
+// The play window and the root child that holds it (itself, or a window manager's frame).
+bool FindTappy(Window* play, Window* top)
+{
+    for (Window child : Children(g_root)) {
+        if (Titled(child)) {
+            *play = *top = child;
+            return true;
+        }
+        for (Window inner : Children(child))
+            if (Titled(inner)) {
+                *play = inner;
+                *top = child;
+                return true;
+            }
+    }
+    return false;
+}
+
+int Ignore(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
+void SendRoot(Window about, Atom type, long a, long b = 0, long c = 0)
+{
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = about;
+    e.xclient.message_type = type;
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = a;
+    e.xclient.data.l[1] = b;
+    e.xclient.data.l[2] = c;
+    XSendEvent(g_d, g_root, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+}
+
+// A window of the thief's own, counting the keys that reach it.
+Window MakeWindow(const Rect& r, const std::vector<const char*>& states, const char* type,
+                  bool overrideRedirect)
+{
+    XSetWindowAttributes a{};
+    a.override_redirect = overrideRedirect;
+    a.background_pixel = 0xFF00FF;
+    a.event_mask = KeyPressMask | StructureNotifyMask;
+    const Window w =
+        XCreateWindow(g_d, g_root, r.x, r.y, static_cast<unsigned>(r.w), static_cast<unsigned>(r.h),
+                      0, CopyFromParent, InputOutput, CopyFromParent,
+                      CWOverrideRedirect | CWBackPixel | CWEventMask, &a);
+    XStoreName(g_d, w, "thief");
+    std::vector<Atom> atoms;
+    for (const char* s : states)
+        atoms.push_back(A(s));
+    if (!atoms.empty())
+        XChangeProperty(g_d, w, A("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(atoms.data()),
+                        static_cast<int>(atoms.size()));
+    if (type) {
+        Atom t = A(type);
+        XChangeProperty(g_d, w, A("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&t), 1);
+    }
+    XMapRaised(g_d, w);
+    return w;
+}
+
+bool TryGrabKeyboard(bool keep)
+{
+    const int s = XGrabKeyboard(g_d, g_root, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+    if (s == GrabSuccess && !keep)
+        XUngrabKeyboard(g_d, CurrentTime);
+    return s == GrabSuccess;
+}
+
+bool TryGrabPointer(bool keep)
+{
+    const int s = XGrabPointer(g_d, g_root, False, ButtonPressMask, GrabModeAsync, GrabModeAsync,
+                               None, None, CurrentTime);
+    if (s == GrabSuccess && !keep)
+        XUngrabPointer(g_d, CurrentTime);
+    return s == GrabSuccess;
+}
+
+// What is wrong with Tappy now; empty when it holds everything.
+std::string Wrong(const Rect& place)
+{
+    Window play = 0, top = 0;
+    if (!FindTappy(&play, &top))
+        return "no-window";
+    std::string wrong;
+    XWindowAttributes pa{};
+    if (!XGetWindowAttributes(g_d, play, &pa) || pa.map_state != IsViewable)
+        wrong += " unmapped";
+    Window child = 0;
+    int x = 0, y = 0;
+    XTranslateCoordinates(g_d, play, g_root, 0, 0, &x, &y, &child);
+    if (x != place.x || y != place.y || pa.width != place.w || pa.height != place.h)
+        wrong += " moved(" + std::to_string(x) + "," + std::to_string(y) + "," +
+                 std::to_string(pa.width) + "x" + std::to_string(pa.height) + ")";
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(g_d, &focus, &revert);
+    char* focusName = nullptr;
+    if (focus == None || focus == PointerRoot || !XFetchName(g_d, focus, &focusName) ||
+        !focusName || std::strncmp(focusName, "Tappy", 5) != 0)
+        wrong += " unfocused";
+    if (focusName)
+        XFree(focusName);
+    // Any viewable window above Tappy's top-level that overlaps the play window hides it.
+    bool above = false;
+    for (Window w : Children(g_root)) {
+        if (w == top) {
+            above = true;
+            continue;
+        }
+        XWindowAttributes a{};
+        if (!above || !XGetWindowAttributes(g_d, w, &a) || a.map_state != IsViewable ||
+            a.c_class == InputOnly)
+            continue;
+        if (a.x < place.x + place.w && a.x + a.width > place.x && a.y < place.y + place.h &&
+            a.y + a.height > place.y) {
+            wrong += " covered";
+            break;
+        }
+    }
+    if (TryGrabKeyboard(false))
+        wrong += " keyboard-free";
+    if (TryGrabPointer(false))
+        wrong += " pointer-free";
+    XSync(g_d, False);
+    return wrong;
+}
+
+int CountKeys(const std::vector<Window>& mine)
+{
+    int keys = 0;
+    while (XPending(g_d)) {
+        XEvent e;
+        XNextEvent(g_d, &e);
+        for (Window w : mine)
+            if (e.type == KeyPress && e.xkey.window == w)
+                ++keys;
+    }
+    return keys;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 4)
+        return 64;
+    const std::string action = argv[1];
+    const int holdMs = std::atoi(argv[2]);
+    Rect place;
+    if (std::sscanf(argv[3], "%d,%d,%d,%d", &place.x, &place.y, &place.w, &place.h) != 4)
+        return 64;
+    g_d = XOpenDisplay(nullptr);
+    if (!g_d)
+        return 65;
+    XSetErrorHandler(Ignore);
+    g_root = DefaultRootWindow(g_d);
+    Window play = 0, top = 0;
+    if (!FindTappy(&play, &top)) {
+        std::printf("%s no Tappy window\n", action.c_str());
+        return 2;
+    }
+    const Rect mid{place.x + place.w / 4, place.y + place.h / 4, place.w / 2, place.h / 2};
+    std::vector<Window> mine;
+    bool retryGrabs = false;
+    const auto start = Clock::now();
+
+    if (action == "iconify") {
+        SendRoot(play, A("WM_CHANGE_STATE"), IconicState);
+    } else if (action == "hidden") {
+        SendRoot(play, A("_NET_WM_STATE"), 1, static_cast<long>(A("_NET_WM_STATE_HIDDEN")));
+    } else if (action == "showdesktop") {
+        SendRoot(g_root, A("_NET_SHOWING_DESKTOP"), 1);
+    } else if (action == "desktop") {
+        SendRoot(g_root, A("_NET_CURRENT_DESKTOP"), 1, CurrentTime);
+    } else if (action == "unfullscreen") {
+        SendRoot(play, A("_NET_WM_STATE"), 0, static_cast<long>(A("_NET_WM_STATE_FULLSCREEN")));
+    } else if (action == "unmap") {
+        XUnmapWindow(g_d, play);
+    } else if (action == "move") {
+        XMoveResizeWindow(g_d, play, place.x + 50, place.y + 50, 200, 200);
+    } else if (action == "lower") {
+        XLowerWindow(g_d, top);
+    } else if (action == "fullscreen") {
+        const Window w =
+            MakeWindow(place, {"_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_ABOVE"}, nullptr, false);
+        mine.push_back(w);
+        XSync(g_d, False);
+        XSetInputFocus(g_d, w, RevertToParent, CurrentTime);
+    } else if (action == "plain") {
+        mine.push_back(MakeWindow(mid, {}, nullptr, false));
+    } else if (action == "activate") {
+        const Window w = MakeWindow(mid, {}, nullptr, false);
+        mine.push_back(w);
+        XSync(g_d, False);
+        SendRoot(w, A("_NET_ACTIVE_WINDOW"), 2, CurrentTime);
+        SendRoot(play, A("_NET_ACTIVE_WINDOW"), 2, CurrentTime); // and Tappy's, to unmaximise
+    } else if (action == "notification") {
+        mine.push_back(
+            MakeWindow(mid, {"_NET_WM_STATE_ABOVE"}, "_NET_WM_WINDOW_TYPE_NOTIFICATION", false));
+        mine.push_back(
+            MakeWindow({mid.x, mid.y, 300, 80}, {}, "_NET_WM_WINDOW_TYPE_NOTIFICATION", true));
+    } else if (action == "focus") {
+        const Window w = MakeWindow(mid, {}, nullptr, false);
+        mine.push_back(w);
+        XSync(g_d, False);
+        XSetInputFocus(g_d, w, RevertToParent, CurrentTime);
+    } else if (action == "none") {
+        // Only the check.
+    } else if (action == "grab") {
+        retryGrabs = true;
+    } else {
+        std::printf("%s unknown action\n", action.c_str());
+        return 64;
+    }
+    XSync(g_d, False);
+
+    // Hold: keep trying (the grab thief), count leaked keys, note when Tappy first holds all.
+    int leaked = 0, wonKeyboard = 0, wonPointer = 0;
+    long recoverMs = -1;
+    for (;;) {
+        const long ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        if (retryGrabs) {
+            // A thief that wins keeps what it won for the rest of its hold.
+            if (!wonKeyboard && TryGrabKeyboard(true))
+                ++wonKeyboard;
+            if (!wonPointer && TryGrabPointer(true))
+                ++wonPointer;
+        }
+        leaked += CountKeys(mine);
+        if (recoverMs < 0 && !retryGrabs && Wrong(place).empty())
+            recoverMs = ms;
+        if (ms >= holdMs)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (retryGrabs) {
+        XUngrabKeyboard(g_d, CurrentTime);
+        XUngrabPointer(g_d, CurrentTime);
+        XSync(g_d, False);
+        // What the grab thief won is its own doing; Tappy must take the input back after it.
+        const auto after = Clock::now();
+        for (int i = 0; i < 1000 && !Wrong(place).empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        recoverMs =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - after).count();
+    }
+    // The final state, with the thief's windows still there: each may take a moment.
+    std::string wrong;
+    for (int i = 0; i < 100; ++i) {
+        wrong = Wrong(place);
+        if (wrong.empty())
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    leaked += CountKeys(mine);
+    std::printf("%s recovered=%d recover_ms=%ld leaked=%d won_keyboard=%d won_pointer=%d%s\n",
+                action.c_str(), wrong.empty() ? 1 : 0, recoverMs, leaked, wonKeyboard, wonPointer,
+                wrong.c_str());
+    XCloseDisplay(g_d);
+    return wrong.empty() ? 0 : 1;
+}
