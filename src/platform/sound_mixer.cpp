@@ -1,15 +1,22 @@
 // Sound playing on SDL2_mixer: one device opened at start-up, one sound at a time, each call
-// blocking until its sound has left the mixer.
+// blocking until its sound has left the mixer or has been stopped. Files are streamed from
+// disk as they play (the mixer's music stream), never decoded whole, so a long sound costs no
+// more memory than a short one.
 #include "platform/sound.h"
+
+#include "platform/sound_files.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <mutex>
 #include <numbers>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -25,8 +32,12 @@ std::mutex g_mixerLock;
 bool g_bOpen = false;
 bool g_bSubsystem = false;
 int g_nDeviceFrequency = kFrequency;
+int g_nDeviceFrameBytes = kChannels * 2;
 std::vector<Uint8> g_chimeBytes; // the chunk below points into it, it must outlive the chunk
 Mix_Chunk* g_pChime = nullptr;
+// Counts the requests to stop the playing sound. A play compares it with its value at the start,
+// so a stop never needs the mixer lock that the playing call holds.
+std::atomic<unsigned> g_nStopRequests{0};
 
 // Built in the device's own format so that playing it needs no conversion and no file: the
 // default sound must work exactly when files do not.
@@ -61,23 +72,95 @@ void BuildChime(int frequency, Uint16 format, int channels)
     g_pChime = Mix_QuickLoad_RAW(g_chimeBytes.data(), static_cast<Uint32>(g_chimeBytes.size()));
 }
 
-// Caller holds g_mixerLock.
-void PlayToEnd(Mix_Chunk* chunk)
+// Waits until the sound has ended or a stop has been asked for since `stops` was read; the
+// caller holds g_mixerLock. Returns false when it was stopped.
+template <typename Playing> bool WaitForEnd(Playing playing, unsigned stops)
 {
-    const int channel = Mix_PlayChannel(-1, chunk, 0);
-    if (channel < 0)
-        return;
-    while (Mix_Playing(channel))
+    while (playing()) {
+        if (g_nStopRequests.load() != stops)
+            return false;
         SDL_Delay(kPollMs);
+    }
     // The mixer has handed over the last samples, but one device buffer may still be on its way
     // to the speaker; the sound has ended only when that has drained too.
     SDL_Delay(static_cast<Uint32>(kChunkFrames * 1000 / g_nDeviceFrequency + 1));
+    return true;
+}
+
+// Caller holds g_mixerLock.
+void PlayToEnd(Mix_Chunk* chunk, unsigned stops)
+{
+    const int channel = Mix_PlayChannel(-1, chunk, 0);
+    if (channel >= 0 && !WaitForEnd([channel] { return Mix_Playing(channel) != 0; }, stops))
+        Mix_HaltChannel(channel);
+}
+
+// The way for a small WAV the stream does not take (ADPCM): decoded once in its own format to
+// learn what it would become in the device's, and only then for playing. Caller holds
+// g_mixerLock.
+bool DecodeWholeToEnd(SDL_RWops* source, unsigned stops)
+{
+    const Sint64 size = SDL_RWsize(source);
+    if (size < 0 || static_cast<std::uint64_t>(size) > kMaxWholeDecodeFileBytes ||
+        SDL_RWseek(source, 0, RW_SEEK_SET) != 0)
+        return false;
+    SDL_AudioSpec spec;
+    Uint8* samples = nullptr;
+    Uint32 length = 0;
+    if (!SDL_LoadWAV_RW(source, 0, &spec, &samples, &length))
+        return false;
+    SDL_FreeWAV(samples);
+    const int frameBytes = static_cast<int>(SDL_AUDIO_BITSIZE(spec.format) / 8) * spec.channels;
+    if (ConvertedSoundBytes(length, spec.freq, frameBytes, g_nDeviceFrequency,
+                            g_nDeviceFrameBytes) > kMaxDecodedSoundBytes ||
+        SDL_RWseek(source, 0, RW_SEEK_SET) != 0)
+        return false;
+    Mix_Chunk* chunk = Mix_LoadWAV_RW(source, 0);
+    if (!chunk)
+        return false;
+    PlayToEnd(chunk, stops);
+    Mix_FreeChunk(chunk);
+    return true;
+}
+
+// Streams a file the size rules allow through the mixer's music stream; false when it cannot
+// be opened or decoded. Caller holds g_mixerLock.
+bool StreamToEnd(const char* path, unsigned stops)
+{
+    const int fd = OpenSoundFile(path);
+    if (fd < 0)
+        return false;
+    FILE* file = fdopen(fd, "rb");
+    if (!file) {
+        close(fd);
+        return false;
+    }
+    SDL_RWops* source = SDL_RWFromFP(file, SDL_TRUE);
+    if (!source) {
+        std::fclose(file);
+        return false;
+    }
+    // The type is told by the contents, not by the name's extension.
+    Mix_Music* music = Mix_LoadMUS_RW(source, 0);
+    bool played = false;
+    if (music && Mix_PlayMusic(music, 0) == 0) {
+        played = true;
+        if (!WaitForEnd([] { return Mix_PlayingMusic() != 0; }, stops))
+            Mix_HaltMusic();
+    }
+    if (music)
+        Mix_FreeMusic(music);
+    else
+        played = DecodeWholeToEnd(source, stops);
+    SDL_RWclose(source);
+    return played;
 }
 
 void CloseLocked()
 {
     if (g_bOpen) {
         Mix_HaltChannel(-1);
+        Mix_HaltMusic();
         Mix_CloseAudio();
         Mix_Quit();
         g_bOpen = false;
@@ -116,6 +199,7 @@ bool SoundStartup()
     int channels = kChannels;
     if (Mix_QuerySpec(&frequency, &format, &channels) != 0 && frequency > 0) {
         g_nDeviceFrequency = frequency;
+        g_nDeviceFrameBytes = static_cast<int>(SDL_AUDIO_BITSIZE(format) / 8) * channels;
         BuildChime(frequency, format, channels);
     }
     return true;
@@ -129,19 +213,21 @@ void SoundShutdown()
 
 BOOL PlaySoundA(const char* pszSound, HINSTANCE /*hmod*/, DWORD fdwSound)
 {
-    if (!pszSound || !*pszSound)
+    if (!pszSound) {
+        // No sound named: stop the one that is playing, from any thread.
+        ++g_nStopRequests;
+        return TRUE;
+    }
+    if (!*pszSound)
         return FALSE;
     std::lock_guard<std::mutex> lock(g_mixerLock);
     if (!g_bOpen)
         return FALSE;
-    // Mix_LoadWAV tells the formats apart by their contents, not by the name's extension.
-    if (Mix_Chunk* chunk = Mix_LoadWAV(pszSound)) {
-        PlayToEnd(chunk);
-        Mix_FreeChunk(chunk);
+    const unsigned stops = g_nStopRequests.load();
+    if (StreamToEnd(pszSound, stops))
         return TRUE;
-    }
     if ((fdwSound & SND_NODEFAULT) || !g_pChime)
         return FALSE;
-    PlayToEnd(g_pChime);
+    PlayToEnd(g_pChime, stops);
     return TRUE;
 }
