@@ -11,7 +11,7 @@ namespace {
 CString g_strImagesDir;
 CString g_strSoundsDir;
 
-// Where the design asks whether anything exists at the sound's path, only a regular file inside
+// Where the loading asks whether anything exists at a sound's path, only a regular file inside
 // the sounds folder counts: a name like "", "." or "../images" would otherwise pass as a
 // directory, and a pipe or a device would be handed to the player.
 bool SoundExists(const CString& name)

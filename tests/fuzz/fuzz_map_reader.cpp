@@ -35,22 +35,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TextModeStreamBuf text(&source);
     std::istream map(&text);
     CTextList list;
-    CTextList all;
-    // Every list read whole consumes at least its two braces; more reads than bytes would mean a
-    // loop that never ends.
-    for (std::size_t reads = 0; reads <= size + 1; ++reads) {
+    CTextList all; // gathers and drops items, so the duplicate index meets removals too
+    // A list read whole consumes at least its two braces, so more reads than bytes would mean a
+    // loop without end. A failed read (the end, or a stray byte) ends the loading too.
+    for (std::size_t reads = 0; reads <= size; ++reads) {
         const bool read = list.Read(map);
         std::set<std::string> seen;
         for (int i = 0; i < list.GetCount(); ++i) {
             const CString item = list.GetAt(i);
-            Check(item.GetLength() < kMapItemBufferSize);
+            Check(item.GetLength() < kMapItemBufferSize && seen.insert(item.str()).second);
             Check(std::strlen(item) == static_cast<std::size_t>(item.GetLength()));
-            Check(seen.insert(item.str()).second);
         }
         all.AppendUnique(list);
-        if (all.GetCount() > 0)
-            all.RemoveAt(static_cast<int>(size % static_cast<std::size_t>(all.GetCount())));
-        // The end of the input, or a stray byte where a list should begin: the loading stops.
+        all.RemoveAt(static_cast<int>(reads % 7));
         if (!read)
             return 0;
     }
