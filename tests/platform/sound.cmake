@@ -1,3 +1,4 @@
 tappy_add_test(platform_sound_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/sound_test.cpp
-    LIBS tappy_platform)
+    LIBS tappy_platform
+    LABELS tsan)
