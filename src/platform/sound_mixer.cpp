@@ -104,14 +104,14 @@ bool DecodeWholeToEnd(SDL_RWops* source, unsigned stops)
     if (size < 0 || static_cast<std::uint64_t>(size) > kMaxWholeDecodeFileBytes ||
         SDL_RWseek(source, 0, RW_SEEK_SET) != 0)
         return false;
-    SDL_AudioSpec spec;
+    SDL_AudioSpec wave;
     Uint8* samples = nullptr;
     Uint32 length = 0;
-    if (!SDL_LoadWAV_RW(source, 0, &spec, &samples, &length))
+    if (!SDL_LoadWAV_RW(source, 0, &wave, &samples, &length))
         return false;
     SDL_FreeWAV(samples);
-    const int frameBytes = static_cast<int>(SDL_AUDIO_BITSIZE(spec.format) / 8) * spec.channels;
-    if (ConvertedSoundBytes(length, spec.freq, frameBytes, g_nDeviceFrequency,
+    const int frameBytes = static_cast<int>(SDL_AUDIO_BITSIZE(wave.format) / 8) * wave.channels;
+    if (ConvertedSoundBytes(length, wave.freq, frameBytes, g_nDeviceFrequency,
                             g_nDeviceFrameBytes) > kMaxDecodedSoundBytes ||
         SDL_RWseek(source, 0, RW_SEEK_SET) != 0)
         return false;
