@@ -18,6 +18,7 @@ WM_DEPS = openbox xfwm4 xfce4-panel i3-wm mutter dbus
 TEST_DEPS = xvfb xdotool imagemagick sox x11-utils x11-xserver-utils python3 clang-format $(WM_DEPS)
 # A much larger desktop, tested only by `make test-desktops`.
 DESKTOP_DEPS = kwin-x11
+FUZZ_DEPS = clang libclang-rt-14-dev
 TOOL_DEPS = espeak-ng sox librsvg2-bin imagemagick fonts-noto-color-emoji
 # dpkg-shlibdeps (dpkg-dev) computes the package's Depends; CPack finds the programs with file.
 PACKAGE_DEPS = dpkg-dev file
@@ -26,8 +27,8 @@ PACKAGE_TEST_DEPS = lintian appstream desktop-file-utils man-db
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all build deps test-deps tool-deps package-deps run test test-tsan test-desktops bench install \
-        deb demo-content clean format format-check
+.PHONY: all build deps test-deps tool-deps package-deps fuzz-deps run test test-tsan test-desktops \
+        bench fuzz install deb demo-content clean format format-check
 
 all: build
 
@@ -47,6 +48,9 @@ deps:
 
 test-deps: deps
 	$(call apt_install,$(TEST_DEPS))
+
+fuzz-deps: deps
+	$(call apt_install,$(FUZZ_DEPS))
 
 tool-deps:
 	$(call apt_install,$(TOOL_DEPS))
@@ -86,6 +90,27 @@ bench: deps
 	cmake --build build-bench
 	set -e; for b in build-bench/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
 
+# Every parser of content files under libFuzzer with ASan and UBSan: each build-fuzz/fuzz/fuzz_*
+# runs FUZZ_SECONDS over its committed corpus (tests/fuzz/corpus/<name>/, never written to; new
+# inputs go to build-fuzz/corpus/<name>/). Any crash, leak, time-out or memory blow-up fails.
+FUZZ_SECONDS ?= 20
+FUZZ_RSS_MB ?= 2048
+FUZZ_TIMEOUT ?= 10
+fuzz: fuzz-deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTAPPY_FUZZ=ON -DTAPPY_TESTS=OFF \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake --build build-fuzz --target fuzzers
+	set -e; for f in build-fuzz/fuzz/fuzz_*; do \
+	  name=$$(basename $$f); mkdir -p build-fuzz/corpus/$$name build-fuzz/findings; \
+	  echo "== $$name for $(FUZZ_SECONDS) s"; \
+	  seeds=tests/fuzz/corpus/$$name; [ -d $$seeds ] || seeds=; \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	  ASAN_OPTIONS=quarantine_size_mb=32 \
+	  $$f -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=$(FUZZ_RSS_MB) -timeout=$(FUZZ_TIMEOUT) \
+	    -print_final_stats=1 -artifact_prefix=build-fuzz/findings/$$name- \
+	    build-fuzz/corpus/$$name $$seeds; \
+	done
+
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
@@ -115,4 +140,4 @@ format-check: test-deps
 	clang-format --dry-run -Werror $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf build build-asan build-tsan build-bench build-deb
+	rm -rf build build-asan build-tsan build-bench build-deb build-fuzz

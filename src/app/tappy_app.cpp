@@ -70,7 +70,8 @@ int CTappyApp::ExitInstance()
         result = CWinApp::ExitInstance();
     }
     // The worker reads the sound slot, a static that static destruction would destroy before
-    // this object; stop it here, after any playing sound has ended.
+    // this object; stop it here, once a playing sound has ended (or been halted, after at most
+    // a few seconds).
     m_wndPlay.StopSoundWorker();
     return result;
 }

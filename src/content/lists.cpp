@@ -12,6 +12,12 @@ namespace {
 // The double nearest to 1/32767; both groupings multiply by it rather than divide.
 constexpr double kInverseRandMax = 1.0 / crt::RAND_MAX_15;
 
+// What _mbscmp compares: the bytes before the first NUL.
+std::string_view ComparedText(const CString& s)
+{
+    return std::string_view(s.GetString());
+}
+
 int ClampIndex(double scaled, int n)
 {
     const int index = static_cast<int>(scaled);
@@ -63,14 +69,18 @@ CString CTextList::GetAt(int index) const
 
 void CTextList::AddUnique(const CString& s)
 {
-    for (int i = 0; i < m_nCount; ++i) {
-        if (_mbscmp(*m_pItems[i], s) == 0)
-            return;
-    }
+    if (m_index.contains(ComparedText(s)))
+        return;
     if (m_nCount == INT_MAX)
         throw std::bad_alloc();
     auto copy = std::make_unique<CString>(s);
-    m_pItems = Reallocate(m_pItems, m_nCount + 1);
+    const auto entry = m_index.insert(ComparedText(*copy)).first;
+    try {
+        m_pItems = Reallocate(m_pItems, m_nCount + 1);
+    } catch (...) {
+        m_index.erase(entry);
+        throw;
+    }
     m_nCapacity = m_nCount + 1;
     m_pItems[m_nCount++] = copy.release();
 }
@@ -87,6 +97,7 @@ int CTextList::RemoveAt(int index)
 {
     if (index < 0 || index >= m_nCount)
         return m_nCount;
+    m_index.erase(ComparedText(*m_pItems[index]));
     delete m_pItems[index];
     m_pItems[index] = nullptr;
     const int last = m_nCount - 1;
@@ -109,6 +120,7 @@ int CTextList::RemoveAt(int index)
 
 void CTextList::RemoveAll()
 {
+    m_index.clear();
     for (int i = 0; i < m_nCount; ++i)
         delete m_pItems[i];
     std::free(m_pItems);

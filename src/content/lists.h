@@ -4,6 +4,8 @@
 #include "platform/cstring.h"
 
 #include <istream>
+#include <string_view>
+#include <unordered_set>
 
 class CTopic;
 
@@ -36,6 +38,10 @@ private:
     CString** m_pItems = nullptr;
     int m_nCount = 0;
     int m_nCapacity = 0;
+    // The items' texts as the comparison sees them (up to a NUL byte), viewing the owned
+    // strings, so the duplicate test is one lookup rather than a scan of the whole list: a
+    // hand-written map may hold tens of thousands of words in one list.
+    std::unordered_set<std::string_view> m_index;
 };
 
 class CTopicList {

@@ -53,8 +53,11 @@ bool CTextList::Read(std::istream& stream)
         return true;
     }
     for (;;) {
-        // At the end of the input no further item is read: a list cut off after a separator
-        // keeps what it had rather than gaining an empty item.
+        // Only white space left before the end of the input: no further item is read. A list
+        // cut off after a separator keeps what it had, as a separator before a closing brace
+        // adds nothing, whether or not a line break ends the file.
+        if (stream.good())
+            stream >> std::ws;
         if (!stream.good())
             return false;
         CString item;

@@ -2,6 +2,7 @@
 
 #include "content/map_reader.h"
 #include "platform/files.h"
+#include "platform/sound_files.h"
 
 #include <memory>
 #include <string>
@@ -10,9 +11,12 @@ namespace {
 CString g_strImagesDir;
 CString g_strSoundsDir;
 
-bool Exists(const CString& path)
+// Where the loading asks whether anything exists at a sound's path, only a regular file inside
+// the sounds folder counts: a name like "", "." or "../images" would otherwise pass as a
+// directory, and a pipe or a device would be handed to the player.
+bool SoundExists(const CString& name)
 {
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    return SoundFileExists(g_strSoundsDir.GetString(), name.GetString());
 }
 
 // The imaging call takes wide characters; each byte becomes one code unit and is narrowed back
@@ -46,7 +50,7 @@ void ScanImages(CTopicList& topics)
         if (topic->GetPicture()->GetLastStatus() != Gdiplus::Ok)
             continue;
         const CString defaultSound = DefaultSoundName(topic->GetName());
-        if (Exists(g_strSoundsDir + defaultSound))
+        if (SoundExists(defaultSound))
             topic->GetSounds().AddUnique(defaultSound);
         topics.SetSize(topics.GetCount() + 1, false);
         topics.SetAt(topics.GetCount() - 1, topic.release());
@@ -58,7 +62,7 @@ void ApplyRecord(CTopicList& topics, const CTextList& words, const CTextList& na
                  CTextList& sounds)
 {
     for (int i = 0; i < sounds.GetCount();) {
-        if (!Exists(g_strSoundsDir + sounds.GetAt(i)))
+        if (!SoundExists(sounds.GetAt(i)))
             sounds.RemoveAt(i); // the last item moved into slot i; look at it next
         else
             ++i;

@@ -1,8 +1,11 @@
 #pragma once
 // Playing a sound file, on SDL2_mixer:
 //  [X] PlaySoundA(path, NULL, SND_FILENAME): blocks until the sound has ended; WAV, and what
-//      SDL2_mixer decodes besides (OGG, FLAC, MP3)
-//  [X] a missing or unreadable file plays a short chime made in code; an empty path plays nothing
+//      SDL2_mixer streams besides (OGG, FLAC, MP3); streamed from the file, never decoded whole
+//  [X] a missing or unreadable file plays a short chime made in code; so does anything but a
+//      regular file, a file over kMaxSoundFileBytes (sound_files.h) and a path with a ".." part;
+//      an empty path plays nothing
+//  [X] PlaySoundA(NULL, ...): stops the sound that is playing (from any thread); its call returns
 //  [X] no audio device: every call returns at once
 //  [ ] SND_ASYNC, SND_LOOP, resources and aliases
 // The audio device is opened on the main thread by the framework's start-up (SoundStartup);

@@ -27,7 +27,13 @@ void PlayFile(const char* path)
     PlaySoundA(path, nullptr, SND_FILENAME);
 }
 
+void HaltPlaying()
+{
+    PlaySoundA(nullptr, nullptr, 0);
+}
+
 std::atomic<SoundPlayFunction> g_playFunction{&PlayFile};
+std::atomic<SoundHaltFunction> g_haltFunction{&HaltPlaying};
 
 constexpr auto kIdleTimeout = std::chrono::milliseconds(300);
 constexpr DWORD kStopPollMs = 50;
@@ -106,13 +112,23 @@ void StopSoundWorker()
     SlotChanged().notify_one();
     if (!wasRunning)
         return;
-    while (g_bWorkerRunning)
+    // Past the bound the stop is repeated at every step: one sent just before the worker entered
+    // the play call would have found nothing to stop.
+    for (unsigned waited = 0; g_bWorkerRunning; waited += kStopPollMs) {
+        if (waited >= kSoundStopWaitMs)
+            g_haltFunction.load()();
         Sleep(kStopPollMs);
+    }
 }
 
 void SetSoundPlayFunction(SoundPlayFunction play)
 {
     g_playFunction = play ? play : &PlayFile;
+}
+
+void SetSoundHaltFunction(SoundHaltFunction halt)
+{
+    g_haltFunction = halt ? halt : &HaltPlaying;
 }
 
 void ResetSoundWorkerForTest()

@@ -21,11 +21,16 @@ void SoundWorker(void* arg);
 // ResetSoundWorkerForTest).
 void StartSoundWorker();
 // Sets the stop flag and, if the worker had been running, waits in 50 ms steps until it has
-// left its loop (a playing sound ends first). Returns at once when it never started.
+// left its loop. A playing sound may end by itself for kSoundStopWaitMs; after that it is
+// stopped, so an hours-long file cannot hold the exit. Returns at once when it never started.
+constexpr unsigned kSoundStopWaitMs = 3000;
 void StopSoundWorker();
 
 // Test seam: what the worker calls to play a path (default: PlaySoundA with SND_FILENAME).
 using SoundPlayFunction = void (*)(const char* path);
 void SetSoundPlayFunction(SoundPlayFunction play);
+// Test seam: what stops a playing sound (default: PlaySoundA(NULL, NULL, 0)).
+using SoundHaltFunction = void (*)();
+void SetSoundHaltFunction(SoundHaltFunction halt);
 // Test seam: clears every flag and the slot; only valid while no worker runs.
 void ResetSoundWorkerForTest();

@@ -4,7 +4,10 @@
 #include "content/topic.h"
 #include "platform/runtime.h"
 
+#include <algorithm>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <random>
 #include <vector>
 
 namespace {
@@ -50,6 +53,36 @@ TEST(CTextList, AddUniqueComparesBytesExactly)
     CTextList target, other;
     Fill(target, {"y"}).AppendUnique(Fill(other, {"x", "y", "x2"}));
     EXPECT_EQ(Items(target), (Strings{"y", "x", "x2"}));
+}
+
+// The list rules as plainly written (linear duplicate scan, swap-with-last removal) against the
+// indexed list, over a long run with many repeats, removals, and NUL bytes that end the compared
+// text: the same items in the same order.
+TEST(CTextList, IndexedListFollowsThePlainRulesOverALongRun)
+{
+    Strings plain;
+    std::mt19937 rng(7);
+    CTextList list;
+    for (int step = 0; step < 40000; ++step) {
+        const unsigned r = rng() % 100;
+        if (r < 70) {
+            const std::string s =
+                "w" + std::to_string(rng() % 8000) + (r ? "" : std::string(1, '\0'));
+            list.AddUnique(CString(s.data(), static_cast<int>(s.size())));
+            if (std::none_of(plain.begin(), plain.end(), [&](const std::string& item) {
+                    return std::strcmp(item.c_str(), s.c_str()) == 0;
+                }))
+                plain.push_back(s);
+        } else {
+            const int index = static_cast<int>(rng() % (plain.size() + 2)) - 1;
+            if (index >= 0 && index < static_cast<int>(plain.size())) {
+                plain[static_cast<size_t>(index)] = plain.back();
+                plain.pop_back();
+            }
+            EXPECT_EQ(list.RemoveAt(index), static_cast<int>(plain.size()));
+        }
+    }
+    EXPECT_EQ(Items(list), plain);
 }
 
 TEST(RandomIndex, ExamplesOfBothGroupings)

@@ -36,6 +36,10 @@ TEST(MapReader, BraceListTable)
         {"{a;b}", {"a", "b"}, true},
         {"{abc", {"abc"}, false},
         {"{a,", {"a"}, false},
+        {"{a,\n", {"a"}, false}, // the same list whether or not a line break ends the file
+        {"{a; \t\n\n", {"a"}, false},
+        {"{a,,\n", {"a", ""}, false},
+        {"{\n", {}, false},
         {"", {}, false},
         {"{" + std::string(1500, 'x') + "}", {std::string(1023, 'x'), std::string(477, 'x')}, true},
         {std::string("{a\0b,c}", 7), {"a", "c"}, true}, // a NUL byte ends the item's text

@@ -90,11 +90,15 @@ TEST(TopicLibrary, WorkedExample)
 
 TEST(TopicLibrary, DefaultSoundReplacesTheLastThreeBytes)
 {
-    const Folder folder({"cat.jpeg", "cat.png", "cat.gif", "ab", "x.PNG"},
+    const Folder folder({"cat.jpeg", "cat.png", "cat.gif", "ab", "x.PNG", "pipe.png", "zero.png"},
                         {"cat.wav", "wav", "x.wav"});
+    // Only regular files are sounds: a pipe would block the player, a device never ends.
+    ASSERT_EQ(mkfifo((folder.path() / "sounds" / "pipe.wav").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", folder.path() / "sounds" / "zero.wav");
     const std::map<std::string, Content> expected = {
         {"cat.jpeg", {}},      {"cat.png", {{"cat.wav"}, {}}}, {"cat.gif", {{"cat.wav"}, {}}},
-        {"ab", {{"wav"}, {}}}, {"x.PNG", {{"x.wav"}, {}}},
+        {"ab", {{"wav"}, {}}}, {"x.PNG", {{"x.wav"}, {}}},     {"pipe.png", {}},
+        {"zero.png", {}},
     };
     EXPECT_EQ(folder.Load(), expected);
 }
@@ -116,7 +120,11 @@ TEST(TopicLibrary, MapRecordsGoodAndBad)
          "{}{cat.png}{CAT.WAV}",
          {{"cat.wav", "CAT.WAV"}, {}}},
         {"no names", "{Cat}{}{meow.wav}", untouched},
-        {"a folder counts as existing", "{}{cat.png}{sub}", {{"cat.wav", "sub"}, {}}},
+        {"a folder counts as missing", "{}{cat.png}{sub}", untouched},
+        {"names that leave the folder or are no file count as missing",
+         "{Cat}{cat.png}{, ., .., ../images, ../../../../dev/zero, sub/../meow.wav, ..\\meow.wav,"
+         " sub/, pipe.wav, zero.wav, sub/in.wav}",
+         {{"cat.wav", "sub/in.wav"}, {"Cat"}}},
         {"empty", "", untouched},
         {"only white space", " \r\n\t\n ", untouched},
         {"byte-order mark", "\xEF\xBB\xBF" + good, applied},
@@ -137,6 +145,9 @@ TEST(TopicLibrary, MapRecordsGoodAndBad)
         SCOPED_TRACE(what);
         Folder folder({"cat.png"}, {"cat.wav", "meow.wav", "CAT.WAV"});
         fs::create_directory(folder.path() / "sounds" / "sub");
+        testpics::WriteFile(folder.path() / "sounds" / "sub" / "in.wav", testpics::Wav());
+        ASSERT_EQ(mkfifo((folder.path() / "sounds" / "pipe.wav").c_str(), 0600), 0);
+        fs::create_symlink("/dev/zero", folder.path() / "sounds" / "zero.wav");
         const fs::path at = folder.path() / "Tappy.map";
         if (map == "<directory>")
             fs::create_directory(at);

@@ -1,9 +1,13 @@
 // Through the real mixer, with SDL's disk audio driver writing the device's output to a file.
 #include "platform/sound.h"
 
+#include "platform/sound_files.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -17,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -38,9 +43,13 @@ std::vector<std::int16_t> Pattern(unsigned seed, int frames)
     return samples;
 }
 
-void WriteWave(const fs::path& path, const std::vector<std::int16_t>& samples)
+// A wave file whose header claims `bytes` of sample data; the caller may make the file that long
+// (sparse, so silent) after writing the given samples.
+void WriteWave(const fs::path& path, const std::vector<std::int16_t>& samples,
+               std::uint32_t bytes = 0)
 {
-    const auto bytes = static_cast<std::uint32_t>(samples.size() * 2);
+    if (bytes == 0)
+        bytes = static_cast<std::uint32_t>(samples.size() * 2);
     const std::uint32_t head[] = {0x46464952,
                                   36 + bytes,
                                   0x45564157,
@@ -54,7 +63,8 @@ void WriteWave(const fs::path& path, const std::vector<std::int16_t>& samples)
                                   bytes};
     std::ofstream out(path, std::ios::binary); // "RIFF", "WAVE", "fmt ", "data", little-endian
     out.write(reinterpret_cast<const char*>(head), sizeof head);
-    out.write(reinterpret_cast<const char*>(samples.data()), bytes);
+    out.write(reinterpret_cast<const char*>(samples.data()),
+              static_cast<std::streamsize>(samples.size() * 2));
 }
 
 std::vector<std::int16_t> ReadSamples(const fs::path& path)
@@ -123,12 +133,51 @@ TEST_F(SoundDisk, PlayedWaveReachesTheDeviceSampleForSample)
     EXPECT_GE(Find(ReadSamples(m_output), wave), 0);
 }
 
-TEST_F(SoundDisk, MissingOrUnreadableFilePlaysTheChime)
+TEST(SoundFiles, NamesStayInTheFolderAndOnlyRegularFilesWithinTheCapPlay)
+{
+    const std::pair<const char*, bool> names[] = {
+        {"", false},
+        {".", false},
+        {"..", false},
+        {"../images", false},
+        {"../../../../dev/zero", false},
+        {"a/../../x.wav", false},
+        {"..\\x.wav", false},
+        {"sub/..", false},
+        {"cat.wav", true},
+        {"sub/cat.wav", true},
+        {"..cat.wav", true},
+        {"...", true},
+        {"/dev/zero", true}, // appended to the folder's path, so it stays inside
+    };
+    for (const auto& [name, inside] : names)
+        EXPECT_EQ(IsSoundNameInsideFolder(name), inside) << name;
+    EXPECT_TRUE(IsPlayableSoundFile(true, kMaxSoundFileBytes));
+    EXPECT_FALSE(IsPlayableSoundFile(true, kMaxSoundFileBytes + 1));
+    EXPECT_FALSE(IsPlayableSoundFile(false, 0));
+    // One second of 8 kHz mono 8-bit becomes one second of the device's 44.1 kHz stereo 16-bit.
+    EXPECT_EQ(ConvertedSoundBytes(8000, 8000, 1, 44100, 4), 44101u * 4);
+    EXPECT_GT(ConvertedSoundBytes(kMaxWholeDecodeFileBytes, 1, 1, 44100, 4), kMaxDecodedSoundBytes);
+    EXPECT_EQ(ConvertedSoundBytes(100, 0, 1, 44100, 4), UINT64_MAX);
+}
+
+// Each of these plays the chime, and returns: a pipe or a device must not be read at all.
+TEST_F(SoundDisk, MissingUnreadableOrHostileFilePlaysTheChime)
 {
     std::ofstream(m_dir / "broken.wav") << "RIFF but not really a wave";
-    for (const char* name : {"missing.wav", "broken.wav"}) {
+    ASSERT_EQ(mkfifo((m_dir / "pipe.wav").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", m_dir / "zero.wav");
+    fs::create_directory(m_dir / "sub");
+    WriteWave(m_dir / "sound.wav", Pattern(4, kRate / 5));
+    const std::uint32_t twoGigabytes = 0x7FFFFF00u;
+    WriteWave(m_dir / "sparse.wav", {}, twoGigabytes);
+    fs::resize_file(m_dir / "sparse.wav", twoGigabytes + 44u);
+    for (const char* name : {"missing.wav", "broken.wav", "pipe.wav", "zero.wav", "sub",
+                             "sparse.wav", "sub/../sound.wav"}) {
         SCOPED_TRACE(name);
-        const fs::path output = m_dir / (std::string(name) + ".raw");
+        std::string outName = name;
+        std::replace(outName.begin(), outName.end(), '/', '_');
+        const fs::path output = m_dir / (outName + ".raw");
         setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
         ASSERT_TRUE(SoundStartup());
         EXPECT_TRUE(PlaySoundA((m_dir / name).c_str(), nullptr, SND_FILENAME));
@@ -165,10 +214,33 @@ TEST_F(SoundDisk, TwoSoundsFromTwoThreadsNeverOverlap)
     EXPECT_TRUE(atA + len <= atB || atB + len <= atA);
 }
 
+// A long sound (sparse, under the cap) is streamed, and a stop from another thread ends it: the
+// device gets far less than the whole sound.
+TEST_F(SoundDisk, LongSoundStopsWhenAskedFromAnotherThread)
+{
+    const std::uint32_t sixtyMegabytes = 60u << 20;
+    WriteWave(m_dir / "long.wav", Pattern(5, kRate / 10), sixtyMegabytes);
+    fs::resize_file(m_dir / "long.wav", sixtyMegabytes + 44u);
+    ASSERT_TRUE(SoundStartup());
+    std::atomic<bool> returned{false};
+    std::thread player([&] {
+        EXPECT_TRUE(PlaySoundA((m_dir / "long.wav").c_str(), nullptr, SND_FILENAME));
+        returned = true;
+    });
+    // A stop sent before the play has begun finds nothing to stop, so it is repeated.
+    for (int i = 0; i < 10'000 && !returned; ++i) {
+        PlaySoundA(nullptr, nullptr, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    player.join();
+    SoundShutdown();
+    EXPECT_TRUE(returned);
+    EXPECT_LT(fs::file_size(m_output), sixtyMegabytes / 4);
+}
+
 TEST(Sound, NoDeviceOrNoPathPlaysNothingAndReturns)
 {
     EXPECT_FALSE(PlaySoundA("", nullptr, SND_FILENAME));
-    EXPECT_FALSE(PlaySoundA(nullptr, nullptr, SND_FILENAME));
 
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     EXPECT_FALSE(SoundStartup());

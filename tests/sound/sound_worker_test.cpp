@@ -14,6 +14,7 @@ std::mutex g_playedLock;
 std::vector<std::string> g_played;
 std::atomic<bool> g_entered{false};
 std::atomic<bool> g_ended{false};
+std::atomic<bool> g_halted{false};
 
 std::vector<std::string> Played()
 {
@@ -37,6 +38,21 @@ void PlayUntilStopRequested(const char* path)
     g_ended = true;
 }
 
+// A sound that would go on for hours: it ends only when it is halted.
+void PlayUntilHalted(const char* path)
+{
+    Record(path);
+    g_entered = true;
+    while (!g_halted)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    g_ended = true;
+}
+
+void Halt()
+{
+    g_halted = true;
+}
+
 // Bounded so that a broken worker fails the test instead of hanging it.
 template <typename Pred> bool WaitFor(Pred pred)
 {
@@ -56,13 +72,15 @@ protected:
     {
         ResetSoundWorkerForTest();
         g_played.clear();
-        g_entered = g_ended = false;
+        g_entered = g_ended = g_halted = false;
         SetSoundPlayFunction(&Record);
+        SetSoundHaltFunction(&Halt);
     }
     void TearDown() override
     {
         StopSoundWorker();
         SetSoundPlayFunction(nullptr);
+        SetSoundHaltFunction(nullptr);
     }
 };
 
@@ -100,9 +118,24 @@ TEST_F(SoundWorkerTest, StopWhileASoundPlaysWaitsForItsEndAndTakesNoMore)
 
     StopSoundWorker();
     EXPECT_TRUE(g_ended);
+    EXPECT_FALSE(g_halted); // it ended by itself within the wait
     EXPECT_FALSE(g_bWorkerRunning);
     EXPECT_TRUE(g_bSoundPending);
     EXPECT_EQ(Played(), std::vector<std::string>{"long.wav"});
+}
+
+TEST_F(SoundWorkerTest, StopHaltsASoundThatDoesNotEndWithinTheWait)
+{
+    SetSoundPlayFunction(&PlayUntilHalted);
+    PostSoundRequest("three-hours.wav");
+    StartSoundWorker();
+    ASSERT_TRUE(WaitFor([] { return g_entered.load(); }));
+
+    StopSoundWorker();
+    EXPECT_TRUE(g_halted);
+    EXPECT_TRUE(g_ended);
+    EXPECT_FALSE(g_bWorkerRunning);
+    EXPECT_EQ(Played(), std::vector<std::string>{"three-hours.wav"});
 }
 
 TEST_F(SoundWorkerTest, StopReturnsWhenTheWorkerNeverStartedOrHasJustStarted)

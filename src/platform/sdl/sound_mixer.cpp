@@ -1,15 +1,22 @@
 // Sound playing on SDL2_mixer: one device opened at start-up, one sound at a time, each call
-// blocking until its sound has left the mixer.
+// blocking until its sound has left the mixer or has been stopped. Files are streamed from
+// disk as they play (the mixer's music stream), never decoded whole, so a long sound costs no
+// more memory than a short one.
 #include "platform/sound.h"
+
+#include "platform/sound_files.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <mutex>
 #include <numbers>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -26,8 +33,12 @@ struct MixerState {
     bool open = false;
     bool subsystem = false;
     int deviceFrequency = kFrequency;
+    int deviceFrameBytes = kChannels * 2;
     std::vector<Uint8> chimeBytes; // the chunk below points into it, it must outlive the chunk
     Mix_Chunk* chime = nullptr;
+    // Counts the requests to stop the playing sound. A play compares it with its value at the
+    // start, so a stop never needs the mixer lock that the playing call holds.
+    std::atomic<unsigned> stopRequests{0};
 };
 
 // Made on first use and never destroyed: the sound worker starts during static construction and
@@ -72,23 +83,95 @@ void BuildChime(int frequency, Uint16 format, int channels)
                                       static_cast<Uint32>(Mixer().chimeBytes.size()));
 }
 
-// Caller holds Mixer().lock.
-void PlayToEnd(Mix_Chunk* chunk)
+// Waits until the sound has ended or a stop has been asked for since `stops` was read; the
+// caller holds Mixer().lock. Returns false when it was stopped.
+template <typename Playing> bool WaitForEnd(Playing playing, unsigned stops)
 {
-    const int channel = Mix_PlayChannel(-1, chunk, 0);
-    if (channel < 0)
-        return;
-    while (Mix_Playing(channel))
+    while (playing()) {
+        if (Mixer().stopRequests.load() != stops)
+            return false;
         SDL_Delay(kPollMs);
+    }
     // The mixer has handed over the last samples, but one device buffer may still be on its way
     // to the speaker; the sound has ended only when that has drained too.
     SDL_Delay(static_cast<Uint32>(kChunkFrames * 1000 / Mixer().deviceFrequency + 1));
+    return true;
+}
+
+// Caller holds Mixer().lock.
+void PlayToEnd(Mix_Chunk* chunk, unsigned stops)
+{
+    const int channel = Mix_PlayChannel(-1, chunk, 0);
+    if (channel >= 0 && !WaitForEnd([channel] { return Mix_Playing(channel) != 0; }, stops))
+        Mix_HaltChannel(channel);
+}
+
+// The way for a small WAV the stream does not take (ADPCM): decoded once in its own format to
+// learn what it would become in the device's, and only then for playing. Caller holds
+// Mixer().lock.
+bool DecodeWholeToEnd(SDL_RWops* source, unsigned stops)
+{
+    const Sint64 size = SDL_RWsize(source);
+    if (size < 0 || static_cast<std::uint64_t>(size) > kMaxWholeDecodeFileBytes ||
+        SDL_RWseek(source, 0, RW_SEEK_SET) != 0)
+        return false;
+    SDL_AudioSpec wave;
+    Uint8* samples = nullptr;
+    Uint32 length = 0;
+    if (!SDL_LoadWAV_RW(source, 0, &wave, &samples, &length))
+        return false;
+    SDL_FreeWAV(samples);
+    const int frameBytes = static_cast<int>(SDL_AUDIO_BITSIZE(wave.format) / 8) * wave.channels;
+    if (ConvertedSoundBytes(length, wave.freq, frameBytes, Mixer().deviceFrequency,
+                            Mixer().deviceFrameBytes) > kMaxDecodedSoundBytes ||
+        SDL_RWseek(source, 0, RW_SEEK_SET) != 0)
+        return false;
+    Mix_Chunk* chunk = Mix_LoadWAV_RW(source, 0);
+    if (!chunk)
+        return false;
+    PlayToEnd(chunk, stops);
+    Mix_FreeChunk(chunk);
+    return true;
+}
+
+// Streams a file the size rules allow through the mixer's music stream; false when it cannot
+// be opened or decoded. Caller holds Mixer().lock.
+bool StreamToEnd(const char* path, unsigned stops)
+{
+    const int fd = OpenSoundFile(path);
+    if (fd < 0)
+        return false;
+    FILE* file = fdopen(fd, "rb");
+    if (!file) {
+        close(fd);
+        return false;
+    }
+    SDL_RWops* source = SDL_RWFromFP(file, SDL_TRUE);
+    if (!source) {
+        std::fclose(file);
+        return false;
+    }
+    // The type is told by the contents, not by the name's extension.
+    Mix_Music* music = Mix_LoadMUS_RW(source, 0);
+    bool played = false;
+    if (music && Mix_PlayMusic(music, 0) == 0) {
+        played = true;
+        if (!WaitForEnd([] { return Mix_PlayingMusic() != 0; }, stops))
+            Mix_HaltMusic();
+    }
+    if (music)
+        Mix_FreeMusic(music);
+    else
+        played = DecodeWholeToEnd(source, stops);
+    SDL_RWclose(source);
+    return played;
 }
 
 void CloseLocked()
 {
     if (Mixer().open) {
         Mix_HaltChannel(-1);
+        Mix_HaltMusic();
         Mix_CloseAudio();
         Mix_Quit();
         Mixer().open = false;
@@ -127,6 +210,7 @@ bool SoundStartup()
     int channels = kChannels;
     if (Mix_QuerySpec(&frequency, &format, &channels) != 0 && frequency > 0) {
         Mixer().deviceFrequency = frequency;
+        Mixer().deviceFrameBytes = static_cast<int>(SDL_AUDIO_BITSIZE(format) / 8) * channels;
         BuildChime(frequency, format, channels);
     }
     return true;
@@ -140,19 +224,21 @@ void SoundShutdown()
 
 BOOL PlaySoundA(const char* pszSound, HINSTANCE /*hmod*/, DWORD fdwSound)
 {
-    if (!pszSound || !*pszSound)
+    if (!pszSound) {
+        // No sound named: stop the one that is playing, from any thread.
+        ++Mixer().stopRequests;
+        return TRUE;
+    }
+    if (!*pszSound)
         return FALSE;
     std::lock_guard<std::mutex> lock(Mixer().lock);
     if (!Mixer().open)
         return FALSE;
-    // Mix_LoadWAV tells the formats apart by their contents, not by the name's extension.
-    if (Mix_Chunk* chunk = Mix_LoadWAV(pszSound)) {
-        PlayToEnd(chunk);
-        Mix_FreeChunk(chunk);
+    const unsigned stops = Mixer().stopRequests.load();
+    if (StreamToEnd(pszSound, stops))
         return TRUE;
-    }
     if ((fdwSound & SND_NODEFAULT) || !Mixer().chime)
         return FALSE;
-    PlayToEnd(Mixer().chime);
+    PlayToEnd(Mixer().chime, stops);
     return TRUE;
 }
