@@ -134,7 +134,4 @@ class CPaintDC : public CDC {
 public:
     explicit CPaintDC(CWnd* wnd);
     ~CPaintDC() override;
-
-private:
-    CWnd* m_pWnd;
 };

@@ -257,7 +257,7 @@ CClientDC::CClientDC(CWnd* wnd)
 
 CClientDC::~CClientDC() = default;
 
-CPaintDC::CPaintDC(CWnd* wnd) : m_pWnd(wnd)
+CPaintDC::CPaintDC(CWnd* wnd)
 {
     // Validated at the start, as BeginPaint does: an invalidation made while drawing asks
     // for another paint.
