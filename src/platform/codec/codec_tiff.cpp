@@ -1,0 +1,158 @@
+// TIFF through libtiff, read a band of rows at a time through its RGBA interface, with the
+// library's own cap on any one allocation and its messages kept to itself.
+#include "platform/codec/codec_internal.h"
+
+#include <algorithm>
+#include <tiffio.h>
+
+namespace codec::detail {
+namespace {
+constexpr tmsize_t kMaxSingleAlloc = 256 << 20;
+constexpr std::uint64_t kBandPixels = 1u << 20;
+
+struct Stream {
+    const Source* src;
+    std::uint64_t pos;
+};
+
+tmsize_t ReadProc(thandle_t h, void* out, tmsize_t n)
+{
+    auto* s = static_cast<Stream*>(h);
+    if (n <= 0)
+        return 0;
+    const std::uint64_t left = s->src->Size() - std::min(s->src->Size(), s->pos);
+    const auto take =
+        static_cast<std::size_t>(std::min<std::uint64_t>(left, static_cast<std::uint64_t>(n)));
+    if (!s->src->Read(s->pos, out, take))
+        return -1;
+    s->pos += take;
+    return static_cast<tmsize_t>(take);
+}
+tmsize_t WriteProc(thandle_t, void*, tmsize_t)
+{
+    return -1;
+}
+toff_t SeekProc(thandle_t h, toff_t off, int whence)
+{
+    auto* s = static_cast<Stream*>(h);
+    const std::uint64_t base = whence == SEEK_CUR   ? s->pos
+                               : whence == SEEK_END ? s->src->Size()
+                                                    : 0;
+    s->pos = base + off;
+    return s->pos;
+}
+int CloseProc(thandle_t)
+{
+    return 0;
+}
+toff_t SizeProc(thandle_t h)
+{
+    return static_cast<Stream*>(h)->src->Size();
+}
+int MapProc(thandle_t, void**, toff_t*)
+{
+    return 0;
+}
+void UnmapProc(thandle_t, void*, toff_t) {}
+int Quiet(TIFF*, void*, const char*, const char*, va_list)
+{
+    return 1;
+}
+
+class Tiff {
+public:
+    explicit Tiff(const Source& f) : m_stream{&f, 0}
+    {
+        TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
+        if (!opts)
+            return;
+        TIFFOpenOptionsSetMaxSingleMemAlloc(opts, kMaxSingleAlloc);
+        TIFFOpenOptionsSetErrorHandlerExtR(opts, Quiet, nullptr);
+        TIFFOpenOptionsSetWarningHandlerExtR(opts, Quiet, nullptr);
+        m_tif = TIFFClientOpenExt("picture", "rm", &m_stream, ReadProc, WriteProc, SeekProc,
+                                  CloseProc, SizeProc, MapProc, UnmapProc, opts);
+        TIFFOpenOptionsFree(opts);
+    }
+    ~Tiff()
+    {
+        if (m_tif)
+            TIFFClose(m_tif);
+    }
+    Tiff(const Tiff&) = delete;
+    Tiff& operator=(const Tiff&) = delete;
+    TIFF* get() const { return m_tif; }
+
+private:
+    Stream m_stream;
+    TIFF* m_tif = nullptr;
+};
+
+std::optional<RawSize> Header(TIFF* tif)
+{
+    std::uint32_t w = 0, h = 0;
+    if (!tif || !TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w) ||
+        !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h))
+        return std::nullopt;
+    char message[1024];
+    if (!WithinBudget(w, h) || !TIFFRGBAImageOK(tif, message))
+        return std::nullopt;
+    return RawSize{w, h, 1};
+}
+} // namespace
+
+std::optional<RawSize> TiffSize(const Source& f)
+{
+    Tiff tif(f);
+    return Header(tif.get());
+}
+
+bool TiffDecode(const Source& f, Reducer& r)
+{
+    Tiff tif(f);
+    const auto size = Header(tif.get());
+    if (!size)
+        return false;
+    // A band is whole strips or tile rows, so no strip is decoded twice.
+    std::uint32_t unit = 0;
+    if (TIFFIsTiled(tif.get()))
+        TIFFGetField(tif.get(), TIFFTAG_TILELENGTH, &unit);
+    else
+        TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ROWSPERSTRIP, &unit);
+    unit = std::clamp<std::uint32_t>(unit, 1, size->height);
+    std::uint64_t band = unit;
+    while (band * 2 * size->width <= kBandPixels && band * 2 <= size->height)
+        band *= 2;
+    band = std::max<std::uint64_t>(unit, band / unit * unit);
+    if (band * size->width > kBandPixels && !WholeFrameAllowed(size->width, band, f.Size()))
+        return false;
+    char message[1024];
+    TIFFRGBAImage img;
+    if (!TIFFRGBAImageBegin(&img, tif.get(), 1, message))
+        return false;
+    img.req_orientation = ORIENTATION_TOPLEFT;
+    // libtiff's RGBA is premultiplied whether the file's alpha is or not.
+    bool ok = r.Begin(*size, false, true);
+    std::vector<std::uint32_t> pixels;
+    for (std::uint32_t y = 0; ok && y < size->height; y += static_cast<std::uint32_t>(band)) {
+        const auto rows =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(band, size->height - y));
+        pixels.assign(std::size_t{size->width} * rows, 0);
+        img.row_offset = static_cast<int>(y);
+        img.col_offset = 0;
+        if (!TIFFRGBAImageGet(&img, pixels.data(), size->width, rows)) {
+            ok = false;
+            break;
+        }
+        for (std::uint32_t k = 0; k < rows; ++k) {
+            std::uint32_t* row = &pixels[std::size_t{k} * size->width];
+            for (std::uint32_t x = 0; x < size->width; ++x) {
+                const std::uint32_t p = row[x]; // A, B, G, R from the top byte down
+                row[x] = (p & 0xFF00FF00u) | (p & 0xFF) << 16 | (p >> 16 & 0xFF);
+            }
+            r.PushRow(row);
+        }
+    }
+    TIFFRGBAImageEnd(&img);
+    return ok;
+}
+} // namespace codec::detail
