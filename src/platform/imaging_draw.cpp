@@ -1,16 +1,15 @@
-// The drawing half of the imaging stand-in: pictures are decoded on their first draw and kept
-// in a cache of the last kCachedPictures pictures drawn. A picture larger than the surface it
-// is drawn on is reduced once, at decode, by area averaging to fit that surface, so every later
-// paint scales (bilinear) from a copy no larger than the screen. Bound: kCachedPictures copies
-// of at most the screen's pixels, 4 bytes each (2 x 8.3 MB at 1920 x 1080), plus the one full
-// picture that exists only while it is being decoded.
-#include "platform/codec/codec.h"
+// The drawing half of the imaging stand-in. Decoded copies come from the picture store (see
+// codec/picture_store.h for how they are made ahead and its memory bound): a picture larger
+// than the surface it is drawn on is reduced once, at decode, by area averaging to fit that
+// surface, so every paint scales (bilinear) from a copy no larger than the screen.
+#include "platform/codec/picture_store.h"
 #include "platform/gdi_internal.h"
 #include "platform/imaging_internal.h"
 
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -20,86 +19,44 @@ struct GpGraphics {
 };
 
 namespace {
-constexpr int kCachedPictures = 2;
-
+// A picture's decoded pixels as a surface (a view, not a copy) for one draw.
 struct Decoded {
-    const GpImage* image = nullptr;
     std::shared_ptr<const codec::Picture> picture;
-    SDL_Surface* pixels = nullptr; // a view of picture's pixels
+    SDL_Surface* pixels = nullptr;
     bool opaque = true;
-    bool reduced = false;
 };
-
-// Most recently drawn first.
-Decoded g_cache[kCachedPictures];
-
-void Release(Decoded& d)
-{
-    if (d.pixels)
-        SDL_FreeSurface(d.pixels);
-    d = Decoded{};
-}
 
 Uint32* Row(SDL_Surface* s, int y)
 {
     return reinterpret_cast<Uint32*>(static_cast<Uint8*>(s->pixels) + std::int64_t{y} * s->pitch);
 }
 
-// Decodes the picture through the codec library, reduced to fit fitW x fitH, and wraps its
-// pixels (premultiplied ARGB words) in a surface of the same layout.
-bool Decode(const GpImage* image, int fitW, int fitH, Decoded* out)
+codec::PictureJob JobFor(const GpImage* image)
 {
-    const auto file = codec::FileSource::Open(image->path);
-    auto picture = std::make_shared<codec::Picture>();
-    if (!file || !codec::Decode(*file, fitW, fitH, picture.get()))
+    return codec::PictureJob{image->id, image->path};
+}
+
+std::vector<codec::PictureJob> JobsFor(GpImage* const* images, int count)
+{
+    std::vector<codec::PictureJob> jobs;
+    for (int i = 0; images && i < count; ++i)
+        if (images[i])
+            jobs.push_back(JobFor(images[i]));
+    return jobs;
+}
+
+bool Lookup(GpImage* image, int surfaceW, int surfaceH, Decoded* out)
+{
+    out->picture = codec::Store().Get(JobFor(image), surfaceW, surfaceH);
+    if (!out->picture)
         return false;
-    SDL_Surface* pixels =
-        SDL_CreateRGBSurfaceWithFormatFrom(picture->pixels.data(), picture->width, picture->height,
-                                           32, picture->width * 4, SDL_PIXELFORMAT_ARGB8888);
-    if (!pixels)
-        return false;
-    out->image = image;
-    out->picture = std::move(picture);
-    out->pixels = pixels;
+    // The view only reads through its pointer.
+    auto* data = const_cast<std::uint32_t*>(out->picture->pixels.data());
+    out->pixels =
+        SDL_CreateRGBSurfaceWithFormatFrom(data, out->picture->width, out->picture->height, 32,
+                                           out->picture->width * 4, SDL_PIXELFORMAT_ARGB8888);
     out->opaque = out->picture->opaque;
-    out->reduced = out->picture->width < static_cast<int>(image->width);
-    return true;
-}
-
-void Forget(const GpImage* image)
-{
-    for (int i = 0; i < kCachedPictures; ++i) {
-        if (g_cache[i].image == image) {
-            Release(g_cache[i]);
-            std::rotate(g_cache + i, g_cache + i + 1, g_cache + kCachedPictures);
-            return;
-        }
-    }
-}
-
-// The cached copy of the picture, decoded now if it is not kept (or is kept reduced below what
-// this surface shows); moved to the front of the cache.
-Decoded* Lookup(GpImage* image, int surfaceW, int surfaceH)
-{
-    for (int i = 0; i < kCachedPictures; ++i) {
-        const Decoded& d = g_cache[i];
-        if (d.image != image)
-            continue;
-        if (d.reduced && d.pixels->w < surfaceW && d.pixels->h < surfaceH) {
-            Forget(image);
-            break;
-        }
-        std::rotate(g_cache, g_cache + i, g_cache + i + 1);
-        return &g_cache[0];
-    }
-    // Drop the oldest before decoding, so the peak holds one full picture, not one more.
-    Release(g_cache[kCachedPictures - 1]);
-    Decoded fresh;
-    if (!Decode(image, surfaceW, surfaceH, &fresh))
-        return nullptr;
-    std::rotate(g_cache, g_cache + kCachedPictures - 1, g_cache + kCachedPictures);
-    g_cache[0] = fresh;
-    return &g_cache[0];
+    return out->pixels != nullptr;
 }
 
 inline Uint32 Lerp(Uint32 a, Uint32 b, Uint32 f) // f in 0 ... 256
@@ -182,9 +139,43 @@ bool DirectlyDrawable(const SDL_Surface* s)
 }
 } // namespace
 
+std::uint64_t NextPictureId()
+{
+    static std::atomic<std::uint64_t> next{1};
+    return next++;
+}
+
 void ImagingForget(GpImage* image)
 {
-    Forget(image);
+    codec::Store().Forget(image->id);
+}
+
+void ImagingVerifyInBackground(GpImage* const* images, int count, int width, int height)
+{
+    if (width > 0 && height > 0)
+        codec::Store().Verify(JobsFor(images, count), width, height);
+}
+
+void ImagingDecodeAhead(GpImage* const* images, int count, int width, int height)
+{
+    if (width > 0 && height > 0)
+        codec::Store().DecodeAhead(JobsFor(images, count), width, height);
+}
+
+bool ImagingEnsureDecoded(GpImage* image, int width, int height)
+{
+    if (!image || image->decodeFailed)
+        return false;
+    if (!codec::Store().Get(JobFor(image), width, height)) {
+        image->decodeFailed = true;
+        return false;
+    }
+    return true;
+}
+
+bool ImagingDoesNotDecode(GpImage* image)
+{
+    return image && (image->decodeFailed || codec::Store().DoesNotDecode(image->id));
 }
 
 GpStatus GdipCreateFromHDC(HDC hdc, GpGraphics** graphics)
@@ -208,11 +199,16 @@ GpStatus GdipDrawImageRectI(GpGraphics* graphics, GpImage* image, int x, int y, 
     if (width <= 0 || height <= 0)
         return Gdiplus::Ok;
     SDL_Surface* target = graphics->hdc->surface;
-    Decoded* pic = Lookup(image, target->w, target->h);
-    if (!pic) {
-        image->decodeFailed = true;
+    Decoded decoded;
+    if (!Lookup(image, target->w, target->h, &decoded)) {
+        image->decodeFailed = decoded.picture == nullptr;
         return Gdiplus::GenericError;
     }
+    const Decoded* pic = &decoded;
+    struct FreeView {
+        SDL_Surface* s;
+        ~FreeView() { SDL_FreeSurface(s); }
+    } view{decoded.pixels};
     if (DirectlyDrawable(target)) {
         if (SDL_MUSTLOCK(target))
             SDL_LockSurface(target);

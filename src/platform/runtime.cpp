@@ -16,7 +16,18 @@ int rand()
     return static_cast<int>((g_randState >> 16) & 0x7FFFu);
 }
 
-void srand(unsigned int seed) { g_randState = seed; }
+void srand(unsigned int seed)
+{
+    g_randState = seed;
+}
+
+int peek_rand(int skip)
+{
+    unsigned int state = g_randState;
+    for (int i = 0; i <= skip; ++i)
+        state = state * 214013u + 2531011u;
+    return static_cast<int>((state >> 16) & 0x7FFFu);
+}
 
 bool _beginthread(void (*body)(void*), unsigned int /*stackSize*/, void* arg)
 {
@@ -29,4 +40,7 @@ bool _beginthread(void (*body)(void*), unsigned int /*stackSize*/, void* arg)
 }
 } // namespace crt
 
-void Sleep(DWORD ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void Sleep(DWORD ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}

@@ -22,6 +22,12 @@ protected:
     void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags);
     void OnShowWindow(BOOL bShow, UINT nStatus);
     void LoadTopics();
+    // A picture that does not decode drops its topic, as loading would have done.
+    bool PictureDecodes(int topic);
+    void DropTopic(int topic);
+    void DropTopicsThatDoNotDecode();
+    // Has the pictures of the next new choice decoded ahead (see play_wnd.cpp).
+    void DecodeNextChoiceAhead();
 
     ULONG_PTR m_gdiplusToken = 0;
     int m_nLastKey = -1;

@@ -3,6 +3,8 @@
 #include "play/play_wnd.h"
 
 #include "content/topic.h"
+#include "platform/codec/picture_store.h"
+#include "platform/imaging.h"
 #include "platform/runtime.h"
 #include "sound/sound_worker.h"
 
@@ -12,6 +14,8 @@
 #include <climits>
 #include <string>
 #include <thread>
+
+#include "../platform/test_pictures.h"
 
 namespace {
 
@@ -264,4 +268,77 @@ TEST_F(PlayWndTest, KeysRaceARunningWorkerSafely)
     ASSERT_GE(wnd.m_nTopic, 0);
     ASSERT_LT(wnd.m_nTopic, 3);
     EXPECT_LT(wnd.m_nSound, 3);
+}
+
+namespace {
+// Topics whose pictures are real files, on a screen of its own size.
+class PictureLibraryWnd : public TestPlayWnd {
+public:
+    explicit PictureLibraryWnd(const std::vector<std::string>& names)
+    {
+        m_rcScreen = RECT{0, 0, 200, 150};
+        for (const std::string& name : names) {
+            auto* topic = new CTopic(CString(name.c_str()));
+            const int n = m_topics.GetCount() + 1;
+            m_topics.SetSize(n, false);
+            m_topics.SetAt(n - 1, topic);
+        }
+    }
+    std::vector<GpImage*> Pictures() const
+    {
+        std::vector<GpImage*> all;
+        for (int i = 0; i < m_topics.GetCount(); ++i)
+            all.push_back(m_topics.GetAt(i)->GetPicture()->GetNativeImage());
+        return all;
+    }
+};
+} // namespace
+
+TEST_F(PlayWndTest, PictureThatDoesNotDecodeDropsItsTopicAndTheSamePressShowsAnother)
+{
+    // Four pictures with honest headers and broken bodies beside one good one: every new
+    // choice shows the good one, and the broken ones leave the library as they are met.
+    testpics::TempDir tmp;
+    std::filesystem::create_directory(tmp.path() / "images");
+    SetMediaDirs(CString(tmp.dir().c_str()));
+    std::vector<std::string> names = {"good.png"};
+    testpics::WriteFile(tmp.path() / "images" / "good.png", testpics::Png(8, 6));
+    for (int i = 0; i < 4; ++i) {
+        names.push_back("broken" + std::to_string(i) + ".png");
+        testpics::WriteFile(tmp.path() / "images" / names.back(),
+                            testpics::PngClaiming(40, 30, 64));
+    }
+    crt::srand(7);
+    PictureLibraryWnd wnd(names);
+    ASSERT_EQ(wnd.m_topics.GetCount(), 5);
+    wnd.FirstChoice();
+    for (UINT key = 'A'; key < 'A' + 20; ++key) {
+        wnd.Key(key);
+        ASSERT_GE(wnd.m_nTopic, 0);
+        EXPECT_EQ(wnd.m_topics.GetAt(wnd.m_nTopic)->GetName(), CString("good.png"));
+    }
+    EXPECT_EQ(wnd.m_topics.GetCount(), 1);
+}
+
+TEST_F(PlayWndTest, BackgroundCheckRemovesBrokenPicturesBeforeTheyAreChosen)
+{
+    testpics::TempDir tmp;
+    std::filesystem::create_directory(tmp.path() / "images");
+    SetMediaDirs(CString(tmp.dir().c_str()));
+    std::vector<std::string> names;
+    for (int i = 0; i < 6; ++i) {
+        names.push_back("p" + std::to_string(i) + ".png");
+        testpics::WriteFile(tmp.path() / "images" / names.back(),
+                            i % 2 ? testpics::PngClaiming(40, 30, 64) : testpics::Png(8, 6));
+    }
+    PictureLibraryWnd wnd(names);
+    wnd.FirstChoice();
+    const auto pictures = wnd.Pictures();
+    ImagingVerifyInBackground(pictures.data(), static_cast<int>(pictures.size()), 200, 150);
+    codec::Store().WaitIdle();
+    // The next key draws exactly once (no words, no sounds): no broken topic was met.
+    const int next = crt::peek_rand(1);
+    wnd.Key('Q');
+    EXPECT_EQ(crt::peek_rand(0), next);
+    EXPECT_EQ(wnd.m_topics.GetCount(), 3);
 }

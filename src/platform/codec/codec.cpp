@@ -367,6 +367,10 @@ bool Decode(const Source& file, int fitW, int fitH, Picture* out)
     case Format::Unknown:
         break;
     }
-    return ok && r.Finish(out);
+    if (!ok || !r.Finish(out))
+        return false;
+    // A picture with no visible pixel (damaged run-length data, say) would be an empty scene.
+    return std::any_of(out->pixels.begin(), out->pixels.end(),
+                       [](std::uint32_t p) { return (p >> 24) != 0; });
 }
 } // namespace codec

@@ -83,6 +83,7 @@ struct Picture {
 };
 
 // Decodes the picture, reduced by area averaging when it is larger than fitW x fitH (keeping
-// its aspect ratio), and turned upright. False when it does not decode.
+// its aspect ratio), and turned upright. False when it does not decode, and when no pixel of it
+// would show (wholly transparent).
 bool Decode(const Source& file, int fitW, int fitH, Picture* out);
 } // namespace codec

@@ -129,6 +129,8 @@ std::optional<RawSize> GifSize(const Source& f)
 
 bool GifDecode(const Source& f, Reducer& r)
 {
+    if (!GifSize(f))
+        return false; // no frame anywhere may be over the budget, shown or not
     Gif gif(f);
     int transparent = 0;
     if (!gif.file || !ToFirstFrame(gif.file, &transparent) || !FrameFits(gif.file->Image))

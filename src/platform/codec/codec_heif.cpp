@@ -100,7 +100,9 @@ bool HeifDecode(const Source& f, Reducer& r)
     const uint8_t* plane = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
     const int w = heif_image_get_width(image, heif_channel_interleaved);
     const int h = heif_image_get_height(image, heif_channel_interleaved);
-    bool ok = plane && w > 0 && h > 0 && stride >= w * 4 &&
+    // The size it was loaded at, or the picture is not what the file said.
+    bool ok = plane && static_cast<std::uint32_t>(w) == size->width &&
+              static_cast<std::uint32_t>(h) == size->height && stride >= w * 4 &&
               r.Begin(RawSize{static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h), 1});
     for (int y = 0; ok && y < h; ++y) {
         const uint8_t* in = plane + static_cast<std::size_t>(y) * stride;
