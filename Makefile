@@ -19,7 +19,7 @@ TOOL_DEPS = espeak-ng sox librsvg2-bin imagemagick fonts-noto-color-emoji
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all build deps test-deps tool-deps run test test-tsan bench install demo-content clean format
+.PHONY: all build deps test-deps tool-deps run test test-tsan fuzz bench install demo-content clean format
 
 all: build
 
@@ -63,6 +63,14 @@ test-tsan: test-deps
 	cmake -S . -B build-tsan -G Ninja -DTAPPY_TSAN=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
 	cmake --build build-tsan
 	cd build-tsan && ctest --output-on-failure -L tsan --timeout 300
+
+# Builds the fuzz targets into build-fuzz/ and runs each on its corpus for FUZZ_SECONDS.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTAPPY_FUZZ=ON -DTAPPY_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build-fuzz --target $$(cd tests/fuzz/corpus && ls | sed 's/^/fuzz_/')
+	set -e; for c in tests/fuzz/corpus/*/; do n=$$(basename $$c); mkdir -p build-fuzz/corpus/$$n; \
+	  build-fuzz/tests/fuzz/fuzz_$$n -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 build-fuzz/corpus/$$n $$c; done
 
 bench: deps
 	cmake -S . -B build-bench -G Ninja -DTAPPY_BENCH=ON -DTAPPY_TESTS=OFF -DCMAKE_BUILD_TYPE=Release

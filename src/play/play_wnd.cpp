@@ -106,7 +106,8 @@ void CPlayWnd::OnKeyDown(UINT nChar, UINT nRepCnt, UINT /*nFlags*/)
         if (m_nSound >= 0)
             PostSoundRequest(GetSoundsDir() + sounds.GetAt(m_nSound));
     }
-    DecodeNextChoiceAhead();
+    // Decoding ahead starts once this key's scene is painted, so it never slows that paint.
+    m_bDecodeAheadDue = true;
 }
 
 bool CPlayWnd::PictureDecodes(int topic)

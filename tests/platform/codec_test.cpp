@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <cstring>
 #include <jpeglib.h>
 #include <libheif/heif.h>
@@ -112,9 +114,34 @@ bool Bluish(std::uint32_t p)
     return (p & 0xFF) > 200 && (p >> 16 & 0xFF) < 60;
 }
 
+// One pixel written out, then a run of the rest.
+std::string Qoi(std::uint32_t w, std::uint32_t h)
+{
+    std::string qoi = "qoif";
+    PutInt(qoi, w, 4, true);
+    PutInt(qoi, h, 4, true);
+    qoi += std::string("\x03\x00\xFE\x20\x80\xE0", 6);
+    for (std::uint32_t left = w * h - 1; left > 0; left -= std::min(left, 62u))
+        qoi += static_cast<char>(0xC0 | (std::min(left, 62u) - 1));
+    return qoi + std::string("\0\0\0\0\0\0\0\x01", 8);
+}
+
+// Two palette colours in runs, one row each, bottom row first.
+std::string Rle8Bmp()
+{
+    std::string bmp = testpics::Bmp(1, 1).substr(0, 54);
+    bmp[18] = 4, bmp[22] = 2, bmp[28] = 8, bmp[30] = 1, bmp[10] = 54 + 8;
+    bmp[46] = 2; // colours used
+    PutInt(bmp, 0x0000FF, 4);
+    PutInt(bmp, 0x00FF00, 4);
+    return bmp + std::string("\x04\x01\0\0\x04\0\0\x01", 8);
+}
+
 std::vector<testpics::Sample> AllSamples()
 {
     auto samples = testpics::Samples();
+    samples.push_back({"tiny.qoi", Qoi(70, 9), 70, 9});
+    samples.push_back({"runs.bmp", Rle8Bmp(), 4, 2});
     samples.push_back({"photo.jpg", Jpeg(64, 48, false), 64, 48});
     samples.push_back({"progressive.jpg", Jpeg(64, 48, true), 64, 48});
     samples.push_back({"sideways.jpg", Jpeg(64, 48, false, 6), 48, 64});
@@ -133,7 +160,7 @@ std::vector<testpics::Sample> AllSamples()
 TEST(Codec, EveryFormatDecodesAtItsSizeAndFitsTheBox)
 {
     const auto samples = AllSamples();
-    EXPECT_EQ(samples.size(), 16u) << "no HEIC or AVIF encoder";
+    EXPECT_EQ(samples.size(), 18u) << "no HEIC or AVIF encoder";
     for (const auto& s : samples) {
         SCOPED_TRACE(s.name);
         const auto size = SizeOf(s.bytes);
@@ -271,4 +298,17 @@ TEST(Codec, IsolatedDecodeSurvivesWhatItDecodes)
     EXPECT_TRUE(Reddish(p.pixels[12 * 32 + 4]));
     EXPECT_FALSE(codec::DecodeIsolated(tmp.dir() + "bad.png", 32, 32, &p));
     EXPECT_FALSE(codec::DecodeIsolated(tmp.dir() + "missing.png", 32, 32, &p));
+}
+
+// Writes the fuzz corpus (tests/fuzz/corpus/picture_*): run with
+// --gtest_also_run_disabled_tests --gtest_filter=*WriteFuzzCorpus and the folder in
+// TAPPY_CORPUS_DIR.
+TEST(Codec, DISABLED_WriteFuzzCorpus)
+{
+    const char* dir = std::getenv("TAPPY_CORPUS_DIR");
+    ASSERT_TRUE(dir);
+    for (const auto& s : AllSamples())
+        testpics::WriteFile(std::filesystem::path(dir) / s.name, s.bytes);
+    testpics::WriteFile(std::filesystem::path(dir) / "interlaced.gif",
+                        testpics::SampleBytes("red.gif").replace(22, 1, "\x40", 1));
 }
