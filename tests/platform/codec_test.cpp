@@ -142,6 +142,10 @@ std::vector<testpics::Sample> AllSamples()
     auto samples = testpics::Samples();
     samples.push_back({"tiny.qoi", Qoi(70, 9), 70, 9});
     samples.push_back({"runs.bmp", Rle8Bmp(), 4, 2});
+    std::string frames = testpics::SampleBytes("red.gif");
+    const std::string frame = frames.substr(frames.size() - 16, 15); // descriptor and data
+    frames.pop_back();
+    samples.push_back({"frames.gif", frames + frame + frame + ";", 3, 2});
     samples.push_back({"photo.jpg", Jpeg(64, 48, false), 64, 48});
     samples.push_back({"progressive.jpg", Jpeg(64, 48, true), 64, 48});
     samples.push_back({"sideways.jpg", Jpeg(64, 48, false, 6), 48, 64});
@@ -160,7 +164,7 @@ std::vector<testpics::Sample> AllSamples()
 TEST(Codec, EveryFormatDecodesAtItsSizeAndFitsTheBox)
 {
     const auto samples = AllSamples();
-    EXPECT_EQ(samples.size(), 18u) << "no HEIC or AVIF encoder";
+    EXPECT_EQ(samples.size(), 19u) << "no HEIC or AVIF encoder";
     for (const auto& s : samples) {
         SCOPED_TRACE(s.name);
         const auto size = SizeOf(s.bytes);

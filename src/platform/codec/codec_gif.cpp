@@ -7,6 +7,9 @@
 
 namespace codec::detail {
 namespace {
+// Walking the frames costs time and giflib memory per frame; no picture for a child has more.
+constexpr int kMaxFrames = 20000;
+
 struct Stream {
     const Source* src;
     std::uint64_t pos;
@@ -99,7 +102,9 @@ std::optional<RawSize> GifSize(const Source& f)
     // them. A damaged tail ends the walk; only the first frame is ever shown.
     if (!SkipCode(gif.file))
         return std::nullopt;
-    for (;;) {
+    for (int frames = 1;; ++frames) {
+        if (frames > kMaxFrames)
+            return std::nullopt;
         GifRecordType type;
         if (DGifGetRecordType(gif.file, &type) != GIF_OK || type == TERMINATE_RECORD_TYPE)
             break;
@@ -108,8 +113,10 @@ std::optional<RawSize> GifSize(const Source& f)
                 break;
             if (!FrameFits(gif.file->Image))
                 return std::nullopt;
-            // giflib keeps every descriptor it has read; the frames are not wanted.
+            // giflib keeps every descriptor it has read; the frames are not wanted. (It does not
+            // reset the count itself, and would write past the new array.)
             GifFreeSavedImages(gif.file);
+            gif.file->ImageCount = 0;
             if (!SkipCode(gif.file))
                 break;
         } else if (type == EXTENSION_RECORD_TYPE) {

@@ -87,11 +87,46 @@ private:
     TIFF* m_tif = nullptr;
 };
 
+// The first directory's offset and byte-count arrays have as many entries as each other.
+// libtiff 4.5 trusts the offsets' count and, fuzzed, wrote past its strip buffer when it
+// disagreed with the byte counts; such a file is damaged anyway.
+bool CountsAgree(const Source& f)
+{
+    unsigned char h[8];
+    if (!f.Read(0, h, sizeof h))
+        return false;
+    const bool le = h[0] == 'I';
+    auto u16 = [le](const unsigned char* p) { return le ? Le16(p) : Be16(p); };
+    auto u32 = [le](const unsigned char* p) { return le ? Le32(p) : Be32(p); };
+    const std::uint64_t ifd = u32(h + 4);
+    unsigned char n[2];
+    if (!f.Read(ifd, n, sizeof n))
+        return false;
+    std::uint64_t counts[4] = {0, 0, 0, 0}; // strip offsets, strip sizes, tile offsets, tile sizes
+    for (std::uint32_t i = 0, entries = u16(n); i < entries; ++i) {
+        unsigned char e[12];
+        if (!f.Read(ifd + 2 + 12ull * i, e, sizeof e))
+            return false;
+        const std::uint32_t tag = u16(e);
+        const int slot = tag == 273 ? 0 : tag == 279 ? 1 : tag == 324 ? 2 : tag == 325 ? 3 : -1;
+        if (slot >= 0)
+            counts[slot] = u32(e + 4);
+    }
+    return counts[0] == counts[1] && counts[2] == counts[3] && (counts[0] || counts[2]);
+}
+
 std::optional<RawSize> Header(TIFF* tif)
 {
     std::uint32_t w = 0, h = 0;
     if (!tif || !TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w) ||
         !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h))
+        return std::nullopt;
+    // libtiff guesses at a missing colour model and sample layout, and its RGBA reader has
+    // been fuzzed into writing past its buffers on such guesses: they must be in the file.
+    std::uint16_t photometric = 0, bits = 0, samples = 0;
+    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) ||
+        !TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &bits) ||
+        !TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &samples))
         return std::nullopt;
     char message[1024];
     if (!WithinBudget(w, h) || !TIFFRGBAImageOK(tif, message))
@@ -102,12 +137,16 @@ std::optional<RawSize> Header(TIFF* tif)
 
 std::optional<RawSize> TiffSize(const Source& f)
 {
+    if (!CountsAgree(f))
+        return std::nullopt;
     Tiff tif(f);
     return Header(tif.get());
 }
 
 bool TiffDecode(const Source& f, Reducer& r)
 {
+    if (!CountsAgree(f))
+        return false;
     Tiff tif(f);
     const auto size = Header(tif.get());
     if (!size)

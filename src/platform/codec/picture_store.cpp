@@ -199,6 +199,11 @@ PictureStore::PictureStore() : m(std::make_unique<State>()) {}
 
 PictureStore::~PictureStore()
 {
+    Shutdown();
+}
+
+void PictureStore::Shutdown()
+{
     {
         std::lock_guard<std::mutex> lock(m->mu);
         m->stop = true;
@@ -335,9 +340,17 @@ void PictureStore::WaitIdle()
     });
 }
 
+// Never destroyed: picture objects are released during static destruction in no fixed order
+// relative to this file, and must still find the store. Its thread is stopped at exit.
 PictureStore& Store()
 {
-    static PictureStore store;
-    return store;
+    static PictureStore* const store = new PictureStore;
+    return *store;
 }
+
+namespace {
+struct StopAtExit {
+    ~StopAtExit() { Store().Shutdown(); }
+} g_stopAtExit;
+} // namespace
 } // namespace codec

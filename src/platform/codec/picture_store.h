@@ -45,6 +45,8 @@ public:
     void Forget(std::uint64_t id);
     // Waits until nothing is queued or being decoded (tests and benchmarks).
     void WaitIdle();
+    // Stops the thread (a decode in progress is abandoned); everything else keeps working.
+    void Shutdown();
 
 private:
     struct State;
