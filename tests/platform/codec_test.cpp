@@ -7,8 +7,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <jpeglib.h>
 #include <libheif/heif.h>
 
