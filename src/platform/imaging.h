@@ -1,5 +1,5 @@
 #pragma once
-// The imaging services the design calls by their GDI+ names, on SDL2_image:
+// The imaging services the design calls by their GDI+ names, on our codec library (codec/):
 //  [X] start-up/shut-down, load from file with a status, width, height, dispose
 //  [X] a drawing surface on a device context and a scaled draw of the whole picture
 //  [ ] anything else of GDI+ (no encoders, no metadata, no transforms)

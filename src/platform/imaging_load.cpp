@@ -32,8 +32,7 @@ std::optional<std::string> NarrowPath(const WCHAR* filename)
 namespace Gdiplus {
 Status GdiplusStartup(ULONG_PTR* token, const GdiplusStartupInput*, void*)
 {
-    // The decoders are loaded once here rather than on the first draw, so the first picture
-    // does not pay for it while the child waits.
+    // Pictures are decoded by the codec library; SDL_image reads only the window icons.
     IMG_Init(IMG_INIT_JPG | IMG_INIT_PNG | IMG_INIT_TIF | IMG_INIT_WEBP);
     if (token)
         *token = 1;

@@ -198,6 +198,14 @@ TEST(Codec, PhotoTakenSidewaysIsShownUpright)
     EXPECT_TRUE(Reddish(p.pixels[56 * 32 + 16]));
 }
 
+TEST(Codec, BmpRowsStoredBottomUpAreShownTopDown)
+{
+    codec::Picture p;
+    ASSERT_TRUE(Decode(Rle8Bmp(), &p)); // the file's first row, green, is the bottom one
+    EXPECT_EQ(p.pixels[0], 0xFF0000FFu);
+    EXPECT_EQ(p.pixels[4], 0xFF00FF00u);
+}
+
 TEST(Codec, HugeClaimsAreRefusedBeforeAnythingIsAllocated)
 {
     std::string qoi = "qoif";
