@@ -115,7 +115,22 @@ bool CountsAgree(const Source& f)
     return counts[0] == counts[1] && counts[2] == counts[3] && (counts[0] || counts[2]);
 }
 
-std::optional<RawSize> Header(TIFF* tif)
+// Every strip or tile lies wholly inside the file. libtiff 4.5 was fuzzed into writing past
+// its strip buffer while padding one that ran past the end.
+bool StripsInside(TIFF* tif, std::uint64_t fileSize)
+{
+    const std::uint32_t n = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    if (n == 0 || n > (1u << 20))
+        return false;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const std::uint64_t at = TIFFGetStrileOffset(tif, i), size = TIFFGetStrileByteCount(tif, i);
+        if (size == 0 || at > fileSize || size > fileSize - at)
+            return false;
+    }
+    return true;
+}
+
+std::optional<RawSize> Header(TIFF* tif, std::uint64_t fileSize)
 {
     std::uint32_t w = 0, h = 0;
     if (!tif || !TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w) ||
@@ -129,7 +144,7 @@ std::optional<RawSize> Header(TIFF* tif)
         !TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &samples))
         return std::nullopt;
     char message[1024];
-    if (!WithinBudget(w, h) || !TIFFRGBAImageOK(tif, message))
+    if (!WithinBudget(w, h) || !TIFFRGBAImageOK(tif, message) || !StripsInside(tif, fileSize))
         return std::nullopt;
     return RawSize{w, h, 1};
 }
@@ -140,7 +155,7 @@ std::optional<RawSize> TiffSize(const Source& f)
     if (!CountsAgree(f))
         return std::nullopt;
     Tiff tif(f);
-    return Header(tif.get());
+    return Header(tif.get(), f.Size());
 }
 
 bool TiffDecode(const Source& f, Reducer& r)
@@ -148,7 +163,7 @@ bool TiffDecode(const Source& f, Reducer& r)
     if (!CountsAgree(f))
         return false;
     Tiff tif(f);
-    const auto size = Header(tif.get());
+    const auto size = Header(tif.get(), f.Size());
     if (!size)
         return false;
     // A band is whole strips or tile rows, so no strip is decoded twice.

@@ -30,8 +30,6 @@ namespace {
 // The slowest honest decode (100 megapixels of progressive JPEG) takes a few seconds; a child
 // still running after this is stuck.
 constexpr unsigned kDecodeSeconds = 20;
-// Address space a decode may add to what the child starts with.
-constexpr rlim_t kDecodeAddressSpace = rlim_t{1536} << 20;
 
 struct Header {
     std::int32_t width;
@@ -44,7 +42,9 @@ void LimitChild()
     signal(SIGALRM, SIG_DFL);
     alarm(kDecodeSeconds);
 #ifndef TAPPY_SANITIZED
-    // Sanitizers reserve terabytes of shadow memory, so the cap is left to plain builds.
+    // Sanitizers reserve terabytes of shadow memory, so the cap is left to plain builds: the
+    // address space a decode may add to what the child starts with.
+    constexpr rlim_t kDecodeAddressSpace = rlim_t{1536} << 20;
     unsigned long pages = 0;
     if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
         if (std::fscanf(f, "%lu", &pages) != 1)
