@@ -204,6 +204,11 @@ TEST(Codec, BmpRowsStoredBottomUpAreShownTopDown)
     ASSERT_TRUE(Decode(Rle8Bmp(), &p)); // the file's first row, green, is the bottom one
     EXPECT_EQ(p.pixels[0], 0xFF0000FFu);
     EXPECT_EQ(p.pixels[4], 0xFF00FF00u);
+    // A colour count in a picture without a colour table is no table to read (found by fuzzing).
+    std::string counted = testpics::Bmp(7, 3);
+    counted[46] = '\xB8', counted[47] = '\x0B';
+    ASSERT_TRUE(Decode(counted, &p));
+    EXPECT_EQ(p.pixels[0], 0xFF606060u);
 }
 
 TEST(Codec, HugeClaimsAreRefusedBeforeAnythingIsAllocated)

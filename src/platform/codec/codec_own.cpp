@@ -125,7 +125,10 @@ std::optional<BmpHeader> ReadBmpHeader(const Source& f)
                     ((c == 3 || c == 6) && (bpp == 16 || bpp == 32));
     if (!ok || ((c == 1 || c == 2) && bh.topDown) || !WithinBudget(bh.width, bh.height))
         return std::nullopt;
-    if (palette && (bh.colors == 0 || bh.colors > (1u << bpp)))
+    // A colour table is read only for pictures that index one, and never beyond 2^bpp entries.
+    if (!palette)
+        bh.colors = 0;
+    else if (bh.colors == 0 || bh.colors > (1u << bpp))
         bh.colors = 1u << bpp;
     if (c == 3 || c == 6) {
         // Masks follow a 40-byte header, or are part of a larger one.
