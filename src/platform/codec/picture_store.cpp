@@ -44,7 +44,7 @@ void LimitChild()
 #ifndef TAPPY_SANITIZED
     // Sanitizers reserve terabytes of shadow memory, so the cap is left to plain builds: the
     // address space a decode may add to what the child starts with.
-    constexpr rlim_t kDecodeAddressSpace = rlim_t{1536} << 20;
+    constexpr rlim_t kDecodeAddressSpace = rlim_t{1024} << 20;
     unsigned long pages = 0;
     if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
         if (std::fscanf(f, "%lu", &pages) != 1)
