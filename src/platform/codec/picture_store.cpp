@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
@@ -30,6 +31,7 @@ namespace {
 // The slowest honest decode (100 megapixels of progressive JPEG) takes a few seconds; a child
 // still running after this is stuck.
 constexpr unsigned kDecodeSeconds = 20;
+constexpr std::chrono::milliseconds kSettle{40};
 
 struct Header {
     std::int32_t width;
@@ -128,6 +130,7 @@ struct PictureStore::State {
     std::unordered_set<std::uint64_t> broken, checked, gone;
     std::vector<PictureJob> ahead;
     int aheadW = 0, aheadH = 0;
+    std::chrono::steady_clock::time_point aheadAsked;
     std::deque<PictureJob> verify;
     int verifyW = 0, verifyH = 0;
     std::uint64_t workerBusy = 0, uiBusy = 0, clock = 0, shown = 0;
@@ -234,6 +237,13 @@ void PictureStore::Run()
             m->cv.wait(lock);
             continue;
         }
+        // Asked for right after a paint, whose copy to the screen is still running: a fork now
+        // would make every page that copy writes a copy-on-write fault in the window's thread.
+        const auto settle = m->aheadAsked + kSettle;
+        if (keep && std::chrono::steady_clock::now() < settle) {
+            m->cv.wait_until(lock, settle); // an ahead job stays listed; it is taken again
+            continue;
+        }
         m->workerBusy = job.id;
         lock.unlock();
         auto picture = std::make_shared<Picture>();
@@ -292,6 +302,7 @@ void PictureStore::DecodeAhead(const std::vector<PictureJob>& jobs, int fitW, in
     m->ahead = jobs;
     m->aheadW = fitW;
     m->aheadH = fitH;
+    m->aheadAsked = std::chrono::steady_clock::now();
     if (!m->thread.joinable() && !m->stop)
         m->thread = std::thread([this] { Run(); });
     m->cv.notify_all();
