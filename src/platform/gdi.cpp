@@ -3,6 +3,8 @@
 
 #include <SDL_ttf.h>
 
+#include <sys/mman.h>
+
 HDC CreateCompatibleDC(HDC /*hdc*/)
 {
     auto* dc = new (std::nothrow) DeviceContext();
@@ -11,19 +13,35 @@ HDC CreateCompatibleDC(HDC /*hdc*/)
     return dc;
 }
 
+// Bitmap pixels get pages of their own that a forked child does not share. Pictures are
+// decoded in forked children (codec/picture_store.h); a page shared with a child turns the
+// next paint's write to it into a copy-on-write fault in the window's thread.
 HBITMAP CreateCompatibleBitmap(HDC /*hdc*/, int width, int height)
 {
-    if (width <= 0 || height <= 0)
-        return nullptr;
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, kBitmapFormat);
-    if (!surface)
+    if (width <= 0 || height <= 0 || width > 32768 || height > 32768)
         return nullptr;
     auto* obj = new (std::nothrow) GdiObject{GdiObject::Kind::Bitmap};
-    if (!obj) {
-        SDL_FreeSurface(surface);
+    if (!obj)
+        return nullptr;
+    const std::size_t bytes = std::size_t(width) * std::size_t(height) * 4;
+    void* pages = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pages != MAP_FAILED) {
+        madvise(pages, bytes, MADV_DONTFORK);
+        obj->surface =
+            SDL_CreateRGBSurfaceWithFormatFrom(pages, width, height, 32, width * 4, kBitmapFormat);
+        if (obj->surface) {
+            obj->mapping = pages;
+            obj->mappingBytes = bytes;
+        } else {
+            munmap(pages, bytes);
+        }
+    }
+    if (!obj->surface)
+        obj->surface = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, kBitmapFormat);
+    if (!obj->surface) {
+        delete obj;
         return nullptr;
     }
-    obj->surface = surface;
     return obj;
 }
 
@@ -42,6 +60,8 @@ BOOL DeleteObject(HGDIOBJ obj)
         return FALSE;
     if (obj->surface)
         SDL_FreeSurface(obj->surface);
+    if (obj->mapping)
+        munmap(obj->mapping, obj->mappingBytes);
     if (obj->font)
         TTF_CloseFont(obj->font);
     delete obj;
@@ -72,11 +92,11 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj)
 
 HGDIOBJ GetStockObject(int which)
 {
-    static GdiObject white{GdiObject::Kind::Brush, nullptr, nullptr, 0, DEFAULT_CHARSET, 0xFFFFFF,
-                           true};
+    static GdiObject white{GdiObject::Kind::Brush, nullptr,  nullptr, 0,
+                           DEFAULT_CHARSET,        0xFFFFFF, true};
     // The face itself is opened on first use by the text code (RealiseSystemFont).
-    static GdiObject systemFont{GdiObject::Kind::Font, nullptr, nullptr, 0, DEFAULT_CHARSET, 0,
-                                true};
+    static GdiObject systemFont{GdiObject::Kind::Font, nullptr, nullptr, 0,
+                                DEFAULT_CHARSET,       0,       true};
     switch (which) {
     case WHITE_BRUSH:
         return &white;
@@ -134,7 +154,10 @@ BOOL CGdiObject::DeleteObject()
     return ::DeleteObject(Detach());
 }
 
-CDC::~CDC() { DeleteDC(); }
+CDC::~CDC()
+{
+    DeleteDC();
+}
 
 BOOL CDC::Attach(HDC hdc)
 {
@@ -158,11 +181,20 @@ BOOL CDC::DeleteDC()
     return ::DeleteDC(Detach());
 }
 
-HGDIOBJ CDC::SelectGdiObject(HDC hdc, HGDIOBJ gdiObj) { return ::SelectObject(hdc, gdiObj); }
+HGDIOBJ CDC::SelectGdiObject(HDC hdc, HGDIOBJ gdiObj)
+{
+    return ::SelectObject(hdc, gdiObj);
+}
 
-HGDIOBJ CDC::SelectObject(CGdiObject* obj) { return ::SelectObject(m_hDC, obj ? obj->m_hObject : nullptr); }
+HGDIOBJ CDC::SelectObject(CGdiObject* obj)
+{
+    return ::SelectObject(m_hDC, obj ? obj->m_hObject : nullptr);
+}
 
-HGDIOBJ CDC::SelectObject(HGDIOBJ obj) { return ::SelectObject(m_hDC, obj); }
+HGDIOBJ CDC::SelectObject(HGDIOBJ obj)
+{
+    return ::SelectObject(m_hDC, obj);
+}
 
 int CDC::DrawText(const char* text, int length, RECT* rc, UINT format)
 {
@@ -174,7 +206,10 @@ int CDC::DrawText(const CString& text, RECT* rc, UINT format)
     return DrawTextA(m_hDC, text, text.GetLength(), rc, format);
 }
 
-void CDC::FillRect(const RECT* rc, HBRUSH brush) { ::FillRect(m_hDC, rc, brush); }
+void CDC::FillRect(const RECT* rc, HBRUSH brush)
+{
+    ::FillRect(m_hDC, rc, brush);
+}
 
 BOOL CDC::BitBlt(int x, int y, int cx, int cy, CDC* src, int x1, int y1, DWORD rop)
 {

@@ -8,12 +8,14 @@ struct _TTF_Font;
 
 struct GdiObject {
     enum class Kind { Bitmap, Font, Brush } kind;
-    SDL_Surface* surface = nullptr;   // Bitmap: the pixels
-    _TTF_Font* font = nullptr;        // Font: the realised face, owned (null if none matched)
-    int cellHeight = 0;               // Font: pixels from top of ascent to bottom of descent
-    BYTE charset = DEFAULT_CHARSET;   // Font: how the text's bytes are to be read
-    Uint32 color = 0xFFFFFF;          // Brush: 0xRRGGBB
-    bool stock = false;               // never deleted
+    SDL_Surface* surface = nullptr; // Bitmap: the pixels
+    _TTF_Font* font = nullptr;      // Font: the realised face, owned (null if none matched)
+    int cellHeight = 0;             // Font: pixels from top of ascent to bottom of descent
+    BYTE charset = DEFAULT_CHARSET; // Font: how the text's bytes are to be read
+    Uint32 color = 0xFFFFFF;        // Brush: 0xRRGGBB
+    bool stock = false;             // never deleted
+    void* mapping = nullptr;        // Bitmap: the pages the pixels live in, owned
+    std::size_t mappingBytes = 0;
 };
 
 struct DeviceContext {
