@@ -341,4 +341,13 @@ TEST_F(PlayWndTest, BackgroundCheckRemovesBrokenPicturesBeforeTheyAreChosen)
     wnd.Key('Q');
     EXPECT_EQ(crt::peek_rand(0), next);
     EXPECT_EQ(wnd.m_topics.GetCount(), 3);
+    // Keys while every picture is being decoded ahead: the window and the decoder share only
+    // the store.
+    const auto left = wnd.Pictures();
+    for (UINT key = 'C'; key < 'C' + 6; ++key) {
+        ImagingDecodeAhead(left.data(), static_cast<int>(left.size()), 200, 150);
+        wnd.Key(key);
+        EXPECT_GE(wnd.m_nTopic, 0);
+    }
+    codec::Store().WaitIdle();
 }
