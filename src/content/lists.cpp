@@ -143,6 +143,15 @@ CTopicList::~CTopicList()
     std::free(m_pItems);
 }
 
+void CTopicList::RemoveAt(int index)
+{
+    if (index < 0 || index >= m_nCount)
+        return;
+    delete m_pItems[index];
+    m_pItems[index] = m_pItems[m_nCount - 1];
+    m_pItems[--m_nCount] = nullptr;
+}
+
 void CTopicList::SetSize(const int& newCount, bool deleteAll)
 {
     const int count = newCount < 0 ? 0 : newCount;

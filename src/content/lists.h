@@ -57,6 +57,8 @@ public:
     // Used to append: SetSize(count + 1, false), then SetAt(count - 1, topic).
     void SetSize(const int& newCount, bool deleteAll);
     void SetAt(int index, CTopic* topic) { m_pItems[index] = topic; }
+    // Destroys the topic at index and moves the last one into its slot; out of range: nothing.
+    void RemoveAt(int index);
 
 private:
     CTopic** m_pItems = nullptr;

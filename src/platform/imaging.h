@@ -1,10 +1,10 @@
 #pragma once
-// The imaging services the design calls by their GDI+ names, on SDL2_image:
+// The imaging services the design calls by their GDI+ names, on our codec library (codec/):
 //  [X] start-up/shut-down, load from file with a status, width, height, dispose
 //  [X] a drawing surface on a device context and a scaled draw of the whole picture
 //  [ ] anything else of GDI+ (no encoders, no metadata, no transforms)
 // Loading reads only the file's header, so a folder of photos loads fast; the pixels are
-// decoded on first draw and kept in a small cache (see imaging_draw.cpp for its bound).
+// decoded ahead of the draw and kept in a small cache (see codec/picture_store.h for its bound).
 #include "platform/win_types.h"
 
 struct GpImage;
@@ -51,10 +51,6 @@ private:
 
 using GpStatus = Gdiplus::Status;
 
-// Pictures larger than this are refused at load, as if they did not decode: a tiny file can
-// claim a huge size, and decoding it later would be an unbounded allocation.
-constexpr std::uint64_t kMaxPicturePixels = 100'000'000;
-
 GpStatus GdipLoadImageFromFile(const WCHAR* filename, GpImage** image);
 GpStatus GdipDisposeImage(GpImage* image);
 GpStatus GdipGetImageWidth(GpImage* image, UINT* width);
@@ -63,3 +59,14 @@ GpStatus GdipCreateFromHDC(HDC hdc, GpGraphics** graphics);
 GpStatus GdipDrawImageRectI(GpGraphics* graphics, GpImage* image, int x, int y, int width,
                             int height);
 GpStatus GdipDeleteGraphics(GpGraphics* graphics);
+
+// Tappy's own additions, for pictures that are ready before they are drawn. The size is the
+// surface they will be drawn on (the screen).
+// Checks each picture in the background, at low priority; see ImagingDoesNotDecode.
+void ImagingVerifyInBackground(GpImage* const* images, int count, int width, int height);
+// Decodes these pictures ahead in the background, most likely first; replaces the last set.
+void ImagingDecodeAhead(GpImage* const* images, int count, int width, int height);
+// Decodes the picture now unless it is ready; false when it does not decode.
+bool ImagingEnsureDecoded(GpImage* image, int width, int height);
+// True once the picture is known not to decode.
+bool ImagingDoesNotDecode(GpImage* image);

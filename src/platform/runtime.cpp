@@ -21,6 +21,14 @@ void srand(unsigned int seed)
     g_randState = seed;
 }
 
+int peek_rand(int skip)
+{
+    unsigned int state = g_randState;
+    for (int i = 0; i <= skip; ++i)
+        state = state * 214013u + 2531011u;
+    return static_cast<int>((state >> 16) & 0x7FFFu);
+}
+
 bool _beginthread(void (*body)(void*), unsigned int /*stackSize*/, void* arg)
 {
     try {

@@ -49,8 +49,16 @@ void CPlayWnd::Draw(CDC* pDC)
         DrawPicture(hdc, box, topic->GetPicture(), m_nRepeatTotal);
 
     pDC->DrawText(g_strExitHint, &screen, DT_CENTER);
-    if (!topic)
-        return;
+    if (topic)
+        DrawTopicTexts(pDC, topic, screen);
+    if (m_bDecodeAheadDue) {
+        m_bDecodeAheadDue = false;
+        DecodeNextChoiceAhead();
+    }
+}
+
+void CPlayWnd::DrawTopicTexts(CDC* pDC, CTopic* topic, RECT& screen)
+{
 
     pDC->DrawText(topic->GetName(), &screen, DT_SINGLELINE | DT_BOTTOM);
     pDC->DrawText(topic->GetSounds().GetAt(m_nSound), &screen,

@@ -22,6 +22,13 @@ protected:
     void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags);
     void OnShowWindow(BOOL bShow, UINT nStatus);
     void LoadTopics();
+    // A picture that does not decode drops its topic, as loading would have done.
+    bool PictureDecodes(int topic);
+    void DropTopic(int topic);
+    void DropTopicsThatDoNotDecode();
+    // Has the pictures of the next new choice decoded ahead (see play_wnd.cpp).
+    void DecodeNextChoiceAhead();
+    void DrawTopicTexts(CDC* pDC, CTopic* topic, RECT& screen);
 
     ULONG_PTR m_gdiplusToken = 0;
     int m_nLastKey = -1;
@@ -35,6 +42,8 @@ protected:
 private:
     // Only a window that started the worker stops it; test windows leave it alone.
     bool m_bOwnsWorker = false;
+    // A key was answered and the next choice's pictures are not yet asked for (after the paint).
+    bool m_bDecodeAheadDue = false;
 
     DECLARE_MESSAGE_MAP()
 };

@@ -11,13 +11,18 @@
 namespace {
 // A picture file of one colour (0xAARRGGBB), written with SDL_image, gone with the object.
 struct PictureFile {
-    PictureFile(const std::string& name, int w, int h, Uint32 argb)
+    // lastPixel, when not 0, is the colour of the bottom-right pixel.
+    PictureFile(const std::string& name, int w, int h, Uint32 argb, Uint32 lastPixel = 0)
         : path((std::filesystem::temp_directory_path() /
                 ("tappy_draw_" + std::to_string(::getpid()) + "_" + name + ".png"))
                    .string())
     {
         SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
         SDL_FillRect(s, nullptr, argb);
+        if (lastPixel) {
+            SDL_Rect last{w - 1, h - 1, 1, 1};
+            SDL_FillRect(s, &last, lastPixel);
+        }
         IMG_SavePNG(s, path.c_str());
         SDL_FreeSurface(s);
     }
@@ -103,7 +108,8 @@ TEST(ImagingDraw, AlphaBlendsOverTheBackground)
     EXPECT_NEAR(static_cast<int>(p & 0xFF), 127, 2);
 
     // A faint grey box around every cut-out picture is what a rounding slip here looks like.
-    const PictureFile clear("clear", 8, 8, 0x00000000);
+    // (A wholly transparent picture shows nothing at all and counts as not decoding.)
+    const PictureFile clear("clear", 8, 8, 0x00000000, 0xFFFFFFFF);
     Canvas white(20, 20);
     DrawOnce(white, clear.path, 2, 2, 16, 16);
     EXPECT_EQ(white.BoxOf(NotWhite).right, 0);

@@ -3,14 +3,21 @@
 #include "play/play_wnd.h"
 
 #include "content/topic.h"
+#include "platform/codec/picture_store.h"
+#include "platform/imaging.h"
+#include "platform/runtime.h"
 #include "sound/sound_worker.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <climits>
+#include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include "support/test_pictures.h"
 
 namespace {
 
@@ -48,7 +55,7 @@ public:
         return GetSoundsDir() + m_topics.GetAt(m_nTopic)->GetSounds().GetAt(m_nSound);
     }
     using CPlayWnd::m_nLastKey, CPlayWnd::m_nRepeatTotal, CPlayWnd::m_nSound, CPlayWnd::m_nTopic,
-        CPlayWnd::m_nWord;
+        CPlayWnd::m_nWord, CPlayWnd::m_topics;
 };
 
 std::atomic<int> g_inPlay{0};
@@ -188,4 +195,86 @@ TEST_F(PlayWndTest, KeysRaceARunningWorkerSafely)
     ASSERT_GE(wnd.m_nTopic, 0);
     ASSERT_LT(wnd.m_nTopic, 3);
     EXPECT_LT(wnd.m_nSound, 3);
+}
+
+namespace {
+// Topics whose pictures are real files, on a screen of its own size.
+class PictureLibraryWnd : public TestPlayWnd {
+public:
+    explicit PictureLibraryWnd(const std::vector<std::string>& names)
+    {
+        m_rcScreen = RECT{0, 0, 200, 150};
+        for (const std::string& name : names) {
+            auto* topic = new CTopic(CString(name.c_str()));
+            const int n = m_topics.GetCount() + 1;
+            m_topics.SetSize(n, false);
+            m_topics.SetAt(n - 1, topic);
+        }
+    }
+    std::vector<GpImage*> Pictures() const
+    {
+        std::vector<GpImage*> all;
+        for (int i = 0; i < m_topics.GetCount(); ++i)
+            all.push_back(m_topics.GetAt(i)->GetPicture()->GetNativeImage());
+        return all;
+    }
+};
+} // namespace
+
+TEST_F(PlayWndTest, PictureThatDoesNotDecodeDropsItsTopicAndTheSamePressShowsAnother)
+{
+    // Four pictures with honest headers and broken bodies beside one good one: every new
+    // choice shows the good one, and the broken ones leave the library as they are met.
+    testpics::TempDir tmp;
+    std::filesystem::create_directory(tmp.path() / "images");
+    SetMediaDirs(CString(tmp.dir().c_str()));
+    std::vector<std::string> names = {"good.png"};
+    testpics::WriteFile(tmp.path() / "images" / "good.png", testpics::Png(8, 6));
+    for (int i = 0; i < 4; ++i) {
+        names.push_back("broken" + std::to_string(i) + ".png");
+        testpics::WriteFile(tmp.path() / "images" / names.back(),
+                            testpics::PngClaiming(40, 30, 64));
+    }
+    crt::srand(7);
+    PictureLibraryWnd wnd(names);
+    ASSERT_EQ(wnd.m_topics.GetCount(), 5);
+    wnd.FirstChoice();
+    for (UINT key = 'A'; key < 'A' + 20; ++key) {
+        wnd.Key(key);
+        ASSERT_GE(wnd.m_nTopic, 0);
+        EXPECT_EQ(wnd.m_topics.GetAt(wnd.m_nTopic)->GetName(), CString("good.png"));
+    }
+    EXPECT_EQ(wnd.m_topics.GetCount(), 1);
+}
+
+TEST_F(PlayWndTest, BackgroundCheckRemovesBrokenPicturesBeforeTheyAreChosen)
+{
+    testpics::TempDir tmp;
+    std::filesystem::create_directory(tmp.path() / "images");
+    SetMediaDirs(CString(tmp.dir().c_str()));
+    std::vector<std::string> names;
+    for (int i = 0; i < 6; ++i) {
+        names.push_back("p" + std::to_string(i) + ".png");
+        testpics::WriteFile(tmp.path() / "images" / names.back(),
+                            i % 2 ? testpics::PngClaiming(40, 30, 64) : testpics::Png(8, 6));
+    }
+    PictureLibraryWnd wnd(names);
+    wnd.FirstChoice();
+    const auto pictures = wnd.Pictures();
+    ImagingVerifyInBackground(pictures.data(), static_cast<int>(pictures.size()), 200, 150);
+    codec::Store().WaitIdle();
+    // The next key draws exactly once (no words, no sounds): no broken topic was met.
+    const int next = crt::peek_rand(1);
+    wnd.Key('Q');
+    EXPECT_EQ(crt::peek_rand(0), next);
+    EXPECT_EQ(wnd.m_topics.GetCount(), 3);
+    // Keys while every picture is being decoded ahead: the window and the decoder share only
+    // the store.
+    const auto left = wnd.Pictures();
+    for (UINT key = 'C'; key < 'C' + 6; ++key) {
+        ImagingDecodeAhead(left.data(), static_cast<int>(left.size()), 200, 150);
+        wnd.Key(key);
+        EXPECT_GE(wnd.m_nTopic, 0);
+    }
+    codec::Store().WaitIdle();
 }

@@ -133,6 +133,11 @@ std::string Bmp(std::uint32_t w, std::uint32_t h, std::uint32_t rgb)
     return bmp;
 }
 
+void PutInt(std::string& s, std::uint32_t v, int bytes, bool bigEndian)
+{
+    Put(s, v, bytes, bigEndian);
+}
+
 std::string Wav()
 {
     return FromHex("524946462c00000057415645666d74201000000001000100401f0000401f0000010008006461"

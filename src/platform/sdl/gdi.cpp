@@ -3,6 +3,8 @@
 
 #include <SDL_ttf.h>
 
+#include <sys/mman.h>
+
 HDC CreateCompatibleDC(HDC /*hdc*/)
 {
     auto* dc = new (std::nothrow) DeviceContext();
@@ -11,19 +13,35 @@ HDC CreateCompatibleDC(HDC /*hdc*/)
     return dc;
 }
 
+// Bitmap pixels get pages of their own that a forked child does not share. Pictures are
+// decoded in forked children (codec/picture_store.h); a page shared with a child turns the
+// next paint's write to it into a copy-on-write fault in the window's thread.
 HBITMAP CreateCompatibleBitmap(HDC /*hdc*/, int width, int height)
 {
-    if (width <= 0 || height <= 0)
-        return nullptr;
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, kBitmapFormat);
-    if (!surface)
+    if (width <= 0 || height <= 0 || width > 32768 || height > 32768)
         return nullptr;
     auto* obj = new (std::nothrow) GdiObject{GdiObject::Kind::Bitmap};
-    if (!obj) {
-        SDL_FreeSurface(surface);
+    if (!obj)
+        return nullptr;
+    const std::size_t bytes = std::size_t(width) * std::size_t(height) * 4;
+    void* pages = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pages != MAP_FAILED) {
+        madvise(pages, bytes, MADV_DONTFORK);
+        obj->surface =
+            SDL_CreateRGBSurfaceWithFormatFrom(pages, width, height, 32, width * 4, kBitmapFormat);
+        if (obj->surface) {
+            obj->mapping = pages;
+            obj->mappingBytes = bytes;
+        } else {
+            munmap(pages, bytes);
+        }
+    }
+    if (!obj->surface)
+        obj->surface = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, kBitmapFormat);
+    if (!obj->surface) {
+        delete obj;
         return nullptr;
     }
-    obj->surface = surface;
     return obj;
 }
 
@@ -42,6 +60,8 @@ BOOL DeleteObject(HGDIOBJ obj)
         return FALSE;
     if (obj->surface)
         SDL_FreeSurface(obj->surface);
+    if (obj->mapping)
+        munmap(obj->mapping, obj->mappingBytes);
     if (obj->font)
         TTF_CloseFont(obj->font);
     delete obj;

@@ -14,6 +14,8 @@ struct GdiObject {
     BYTE charset = DEFAULT_CHARSET; // Font: how the text's bytes are to be read
     Uint32 color = 0xFFFFFF;        // Brush: 0xRRGGBB
     bool stock = false;             // never deleted
+    void* mapping = nullptr;        // Bitmap: the pages the pixels live in, owned
+    std::size_t mappingBytes = 0;
 };
 
 struct DeviceContext {

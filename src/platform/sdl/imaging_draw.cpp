@@ -1,17 +1,17 @@
-// The drawing half of the imaging stand-in: pictures are decoded on their first draw and kept
-// in a cache of the last kCachedPictures pictures drawn. A picture larger than the surface it
-// is drawn on is reduced once, at decode, by area averaging to fit that surface, so every later
-// paint scales (bilinear) from a copy no larger than the screen. Bound: kCachedPictures copies
-// of at most the screen's pixels, 4 bytes each (2 x 8.3 MB at 1920 x 1080), plus the one full
-// picture that exists only while it is being decoded.
-#include "platform/jpeg_scaled.h"
+// The drawing half of the imaging stand-in. Decoded copies come from the picture store (see
+// codec/picture_store.h for how they are made ahead and its memory bound): a picture larger
+// than the surface it is drawn on is reduced once, at decode, by area averaging to fit that
+// surface, so every paint scales (bilinear) from a copy no larger than the screen.
+#include "platform/codec/picture_store.h"
 #include "platform/sdl/gdi_internal.h"
 #include "platform/sdl/imaging_internal.h"
 
-#include <SDL_image.h>
+#include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 struct GpGraphics {
@@ -19,267 +19,44 @@ struct GpGraphics {
 };
 
 namespace {
-constexpr int kCachedPictures = 2;
-
+// A picture's decoded pixels as a surface (a view, not a copy) for one draw.
 struct Decoded {
-    const GpImage* image = nullptr;
-    SDL_Surface* pixels = nullptr; // ARGB8888, premultiplied by alpha
+    std::shared_ptr<const codec::Picture> picture;
+    SDL_Surface* pixels = nullptr;
     bool opaque = true;
-    bool reduced = false;
 };
-
-// Most recently drawn first. Made on first use and kept to the end of the process: pictures are
-// disposed of by the topics' destructors during static destruction, which reach it through
-// ImagingForget.
-Decoded* Cache()
-{
-    static Decoded cache[kCachedPictures];
-    return cache;
-}
-
-void Release(Decoded& d)
-{
-    if (d.pixels)
-        SDL_FreeSurface(d.pixels);
-    d = Decoded{};
-}
 
 Uint32* Row(SDL_Surface* s, int y)
 {
     return reinterpret_cast<Uint32*>(static_cast<Uint8*>(s->pixels) + std::int64_t{y} * s->pitch);
 }
 
-// Rows of a decoded picture as premultiplied ARGB8888. The usual decoder outputs (24-bit RGB,
-// 32-bit with masks) are read directly; anything else (palettes, 16-bit) is converted once by
-// SDL first. Reading row by row lets a large photo be reduced without a full 32-bit copy.
-class RowSource {
-public:
-    explicit RowSource(SDL_Surface* loaded) : m_src(loaded)
-    {
-        const Uint32 f = loaded->format->format;
-        m_rgb24 = f == SDL_PIXELFORMAT_RGB24;
-        m_bgr24 = f == SDL_PIXELFORMAT_BGR24;
-        const bool masked32 = loaded->format->BytesPerPixel == 4 && !loaded->format->palette;
-        if (!m_rgb24 && !m_bgr24 && !masked32) {
-            m_converted = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
-            m_src = m_converted;
-        }
-    }
-    ~RowSource()
-    {
-        if (m_converted)
-            SDL_FreeSurface(m_converted);
-    }
-    RowSource(const RowSource&) = delete;
-    RowSource& operator=(const RowSource&) = delete;
-
-    bool ok() const { return m_src != nullptr; }
-    bool opaque() const { return m_opaque; }
-    int w() const { return m_src->w; }
-    int h() const { return m_src->h; }
-
-    void Read(int y, Uint32* out)
-    {
-        const auto* in = static_cast<const Uint8*>(m_src->pixels) + std::int64_t{y} * m_src->pitch;
-        const int n = m_src->w;
-        if (m_rgb24 || m_bgr24) {
-            const int r = m_rgb24 ? 0 : 2, b = m_rgb24 ? 2 : 0;
-            for (int x = 0; x < n; ++x, in += 3)
-                out[x] = 0xFF000000u | Uint32{in[r]} << 16 | Uint32{in[1]} << 8 | in[b];
-            return;
-        }
-        const SDL_PixelFormat* f = m_src->format;
-        const auto* px = reinterpret_cast<const Uint32*>(in);
-        for (int x = 0; x < n; ++x) {
-            const Uint32 v = px[x];
-            const Uint32 a = f->Amask ? (v & f->Amask) >> f->Ashift : 255;
-            Uint32 c = a << 24 | ((v & f->Rmask) >> f->Rshift) << 16 |
-                       ((v & f->Gmask) >> f->Gshift) << 8 | ((v & f->Bmask) >> f->Bshift);
-            if (a != 255) {
-                m_opaque = false;
-                const Uint32 rb = (((c & 0xFF00FF) * a + 0x800080) >> 8) & 0xFF00FF;
-                const Uint32 g = (((c & 0x00FF00) * a + 0x008000) >> 8) & 0x00FF00;
-                c = a << 24 | rb | g;
-            }
-            out[x] = c;
-        }
-    }
-
-private:
-    SDL_Surface* m_src;
-    SDL_Surface* m_converted = nullptr;
-    bool m_rgb24 = false, m_bgr24 = false;
-    bool m_opaque = true;
-};
-
-// Area-averaging weights for one axis: output i covers source [i*r, (i+1)*r), r = from/to.
-struct Taps {
-    std::vector<int> first;       // first source index per output
-    std::vector<int> count;       // how many source samples per output
-    std::vector<std::uint32_t> w; // weights, 16.16, summing to 65536 per output
-    std::vector<std::size_t> at;  // where each output's weights start in w
-};
-
-Taps AreaTaps(int from, int to)
+codec::PictureJob JobFor(const GpImage* image)
 {
-    Taps t;
-    t.first.resize(to);
-    t.count.resize(to);
-    t.at.resize(to);
-    const double r = static_cast<double>(from) / to;
-    for (int i = 0; i < to; ++i) {
-        const double a = i * r, b = std::min<double>((i + 1) * r, from);
-        const int s0 = static_cast<int>(a);
-        const int s1 = std::min(from, static_cast<int>(b + 0.999999));
-        t.first[i] = s0;
-        t.count[i] = std::max(1, s1 - s0);
-        t.at[i] = t.w.size();
-        std::uint32_t sum = 0;
-        for (int s = s0; s < s0 + t.count[i]; ++s) {
-            const double cover = std::min<double>(s + 1, b) - std::max<double>(s, a);
-            const auto wt = static_cast<std::uint32_t>(std::max(0.0, cover / r) * 65536.0 + 0.5);
-            t.w.push_back(wt);
-            sum += wt;
-        }
-        // Rounding leftovers go to the largest tap so that a flat colour stays exact.
-        auto begin = t.w.begin() + static_cast<std::ptrdiff_t>(t.at[i]);
-        auto biggest = std::max_element(begin, t.w.end());
-        *biggest = *biggest + 65536 - sum;
-    }
-    return t;
+    return codec::PictureJob{image->id, image->path};
 }
 
-inline Uint32 Pack(const std::uint32_t acc[4])
+std::vector<codec::PictureJob> JobsFor(GpImage* const* images, int count)
 {
-    auto ch = [](std::uint32_t v) { return std::min<std::uint32_t>((v + 32768) >> 16, 255); };
-    return (ch(acc[3]) << 24) | (ch(acc[2]) << 16) | (ch(acc[1]) << 8) | ch(acc[0]);
+    std::vector<codec::PictureJob> jobs;
+    for (int i = 0; images && i < count; ++i)
+        if (images[i])
+            jobs.push_back(JobFor(images[i]));
+    return jobs;
 }
 
-inline void Accumulate(std::uint32_t acc[4], Uint32 p, std::uint32_t w)
+bool Lookup(GpImage* image, int surfaceW, int surfaceH, Decoded* out)
 {
-    acc[0] += (p & 0xFF) * w;
-    acc[1] += (p >> 8 & 0xFF) * w;
-    acc[2] += (p >> 16 & 0xFF) * w;
-    acc[3] += (p >> 24) * w;
-}
-
-// Box-filter reduction to toW x toH: columns first, row by row as they are read, then rows.
-SDL_Surface* Reduce(RowSource& src, int toW, int toH)
-{
-    SDL_Surface* mid =
-        SDL_CreateRGBSurfaceWithFormat(0, toW, src.h(), 32, SDL_PIXELFORMAT_ARGB8888);
-    SDL_Surface* out = SDL_CreateRGBSurfaceWithFormat(0, toW, toH, 32, SDL_PIXELFORMAT_ARGB8888);
-    if (!mid || !out) {
-        SDL_FreeSurface(mid);
-        SDL_FreeSurface(out);
-        return nullptr;
-    }
-    std::vector<Uint32> line(static_cast<std::size_t>(src.w()));
-    const Taps cols = AreaTaps(src.w(), toW);
-    for (int y = 0; y < src.h(); ++y) {
-        src.Read(y, line.data());
-        Uint32* o = Row(mid, y);
-        for (int x = 0; x < toW; ++x) {
-            std::uint32_t acc[4] = {0, 0, 0, 0};
-            const std::uint32_t* w = &cols.w[cols.at[x]];
-            const Uint32* in = &line[static_cast<std::size_t>(cols.first[x])];
-            for (int k = 0; k < cols.count[x]; ++k)
-                Accumulate(acc, in[k], w[k]);
-            o[x] = Pack(acc);
-        }
-    }
-    const Taps rows = AreaTaps(src.h(), toH);
-    std::vector<std::uint32_t> acc(static_cast<std::size_t>(toW) * 4);
-    for (int y = 0; y < toH; ++y) {
-        std::fill(acc.begin(), acc.end(), 0);
-        const std::uint32_t* w = &rows.w[rows.at[y]];
-        for (int k = 0; k < rows.count[y]; ++k) {
-            const Uint32* in = Row(mid, rows.first[y] + k);
-            for (int x = 0; x < toW; ++x)
-                Accumulate(&acc[std::size_t(x) * 4], in[x], w[k]);
-        }
-        Uint32* o = Row(out, y);
-        for (int x = 0; x < toW; ++x)
-            o[x] = Pack(&acc[std::size_t(x) * 4]);
-    }
-    SDL_FreeSurface(mid);
-    return out;
-}
-
-// Decodes the picture and, when it is larger than fitW x fitH, reduces it to fit.
-bool Decode(const GpImage* image, int fitW, int fitH, Decoded* out)
-{
-    SDL_Surface* loaded = tappy::LoadJpegCovering(image->path.c_str(), fitW, fitH);
-    if (!loaded)
-        loaded = IMG_Load(image->path.c_str());
-    if (!loaded)
+    out->picture = codec::Store().Get(JobFor(image), surfaceW, surfaceH);
+    if (!out->picture)
         return false;
-    SDL_Surface* pixels = nullptr;
-    bool opaque = true;
-    bool reduced = false;
-    {
-        RowSource src(loaded);
-        if (src.ok()) {
-            const double scale =
-                std::min(static_cast<double>(fitW) / src.w(), static_cast<double>(fitH) / src.h());
-            if (scale < 1.0) {
-                const int toW = std::max(1, static_cast<int>(src.w() * scale + 0.5));
-                const int toH = std::max(1, static_cast<int>(src.h() * scale + 0.5));
-                pixels = Reduce(src, toW, toH);
-                reduced = pixels != nullptr;
-            } else {
-                pixels = SDL_CreateRGBSurfaceWithFormat(0, src.w(), src.h(), 32,
-                                                        SDL_PIXELFORMAT_ARGB8888);
-                for (int y = 0; pixels && y < src.h(); ++y)
-                    src.Read(y, Row(pixels, y));
-            }
-            opaque = src.opaque();
-        }
-    }
-    SDL_FreeSurface(loaded);
-    if (!pixels)
-        return false;
-    out->image = image;
-    out->pixels = pixels;
-    out->opaque = opaque;
-    out->reduced = reduced;
-    return true;
-}
-
-void Forget(const GpImage* image)
-{
-    for (int i = 0; i < kCachedPictures; ++i) {
-        if (Cache()[i].image == image) {
-            Release(Cache()[i]);
-            std::rotate(Cache() + i, Cache() + i + 1, Cache() + kCachedPictures);
-            return;
-        }
-    }
-}
-
-// The cached copy of the picture, decoded now if it is not kept (or is kept reduced below what
-// this surface shows); moved to the front of the cache.
-Decoded* Lookup(GpImage* image, int surfaceW, int surfaceH)
-{
-    for (int i = 0; i < kCachedPictures; ++i) {
-        const Decoded& d = Cache()[i];
-        if (d.image != image)
-            continue;
-        if (d.reduced && d.pixels->w < surfaceW && d.pixels->h < surfaceH) {
-            Forget(image);
-            break;
-        }
-        std::rotate(Cache(), Cache() + i, Cache() + i + 1);
-        return &Cache()[0];
-    }
-    // Drop the oldest before decoding, so the peak holds one full picture, not one more.
-    Release(Cache()[kCachedPictures - 1]);
-    Decoded fresh;
-    if (!Decode(image, surfaceW, surfaceH, &fresh))
-        return nullptr;
-    std::rotate(Cache(), Cache() + kCachedPictures - 1, Cache() + kCachedPictures);
-    Cache()[0] = fresh;
-    return &Cache()[0];
+    // The view only reads through its pointer.
+    auto* data = const_cast<std::uint32_t*>(out->picture->pixels.data());
+    out->pixels =
+        SDL_CreateRGBSurfaceWithFormatFrom(data, out->picture->width, out->picture->height, 32,
+                                           out->picture->width * 4, SDL_PIXELFORMAT_ARGB8888);
+    out->opaque = out->picture->opaque;
+    return out->pixels != nullptr;
 }
 
 inline Uint32 Lerp(Uint32 a, Uint32 b, Uint32 f) // f in 0 ... 256
@@ -362,9 +139,43 @@ bool DirectlyDrawable(const SDL_Surface* s)
 }
 } // namespace
 
+std::uint64_t NextPictureId()
+{
+    static std::atomic<std::uint64_t> next{1};
+    return next++;
+}
+
 void ImagingForget(GpImage* image)
 {
-    Forget(image);
+    codec::Store().Forget(image->id);
+}
+
+void ImagingVerifyInBackground(GpImage* const* images, int count, int width, int height)
+{
+    if (width > 0 && height > 0)
+        codec::Store().Verify(JobsFor(images, count), width, height);
+}
+
+void ImagingDecodeAhead(GpImage* const* images, int count, int width, int height)
+{
+    if (width > 0 && height > 0)
+        codec::Store().DecodeAhead(JobsFor(images, count), width, height);
+}
+
+bool ImagingEnsureDecoded(GpImage* image, int width, int height)
+{
+    if (!image || image->decodeFailed)
+        return false;
+    if (!codec::Store().Get(JobFor(image), width, height)) {
+        image->decodeFailed = true;
+        return false;
+    }
+    return true;
+}
+
+bool ImagingDoesNotDecode(GpImage* image)
+{
+    return image && (image->decodeFailed || codec::Store().DoesNotDecode(image->id));
 }
 
 GpStatus GdipCreateFromHDC(HDC hdc, GpGraphics** graphics)
@@ -388,11 +199,16 @@ GpStatus GdipDrawImageRectI(GpGraphics* graphics, GpImage* image, int x, int y, 
     if (width <= 0 || height <= 0)
         return Gdiplus::Ok;
     SDL_Surface* target = graphics->hdc->surface;
-    Decoded* pic = Lookup(image, target->w, target->h);
-    if (!pic) {
-        image->decodeFailed = true;
+    Decoded decoded;
+    if (!Lookup(image, target->w, target->h, &decoded)) {
+        image->decodeFailed = decoded.picture == nullptr;
         return Gdiplus::GenericError;
     }
+    const Decoded* pic = &decoded;
+    struct FreeView {
+        SDL_Surface* s;
+        ~FreeView() { SDL_FreeSurface(s); }
+    } view{decoded.pixels};
     if (DirectlyDrawable(target)) {
         if (SDL_MUSTLOCK(target))
             SDL_LockSurface(target);

@@ -3,9 +3,15 @@
 // of the imaging stand-in. Platform-internal.
 #include "platform/imaging.h"
 
+#include <cstdint>
 #include <string>
 
+// Every picture object gets its own number, never reused, so the decoded copies kept for it
+// cannot be mistaken for another's after it is gone.
+std::uint64_t NextPictureId();
+
 struct GpImage {
+    std::uint64_t id = NextPictureId();
     std::string path; // the file's path in bytes, as the file system takes it
     UINT width = 0;   // from the file's header, pixels
     UINT height = 0;

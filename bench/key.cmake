@@ -1,0 +1,4 @@
+# Key to screen with pictures decoded ahead, and peak memory of hostile pictures.
+add_executable(bench_key ${CMAKE_CURRENT_LIST_DIR}/bench_key.cpp
+                         ${CMAKE_SOURCE_DIR}/tests/platform/test_pictures.cpp)
+target_link_libraries(bench_key PRIVATE tappy_play SDL2_image::SDL2_image SDL2::SDL2)
