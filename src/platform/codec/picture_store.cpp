@@ -11,6 +11,7 @@
 #include <deque>
 #include <mutex>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -39,8 +40,16 @@ struct Header {
     std::uint32_t opaque;
 };
 
-void LimitChild()
+void LimitChild(pid_t parent)
 {
+    // The child shares the parent's open files, the X connection and the one-instance lock
+    // among them: while it ran on after the parent was killed, the display would keep the
+    // parent's grabs and a new start would find Tappy "already running". It goes with the
+    // parent, and it keeps none of those files.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent)
+        _exit(1);
+    close_range(3, ~0U, 0);
     signal(SIGALRM, SIG_DFL);
     alarm(kDecodeSeconds);
 #ifndef TAPPY_SANITIZED
@@ -79,9 +88,10 @@ bool DecodeIsolated(const std::string& path, int fitW, int fitH, Picture* out)
         return false;
     auto* header = static_cast<Header*>(map);
     auto* pixels = reinterpret_cast<std::uint32_t*>(header + 1);
+    const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid == 0) {
-        LimitChild();
+        LimitChild(parent);
         Picture p;
         if (!DecodeHere(path, fitW, fitH, &p) ||
             std::size_t(p.width) * std::size_t(p.height) > capacity)
