@@ -312,7 +312,7 @@ int main(int argc, char** argv)
     }
     // The final state, with the thief's windows still there: each may take a moment.
     std::string wrong;
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < 250; ++i) {
         wrong = Wrong(place);
         if (wrong.empty())
             break;

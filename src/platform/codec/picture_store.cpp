@@ -275,18 +275,16 @@ void PictureStore::Run()
 std::shared_ptr<const Picture> PictureStore::Get(const PictureJob& job, int fitW, int fitH)
 {
     std::unique_lock<std::mutex> lock(m->mu);
-    for (;;) {
-        if (m->broken.count(job.id))
-            return nullptr;
-        if (State::Entry* e = m->Find(job.id, fitW, fitH)) {
-            e->used = ++m->clock;
-            m->shown = job.id;
-            return e->picture;
-        }
-        if (m->workerBusy != job.id)
-            break;
-        m->cv.wait(lock); // the worker is decoding this very picture
+    if (m->broken.count(job.id))
+        return nullptr;
+    if (State::Entry* e = m->Find(job.id, fitW, fitH)) {
+        e->used = ++m->clock;
+        m->shown = job.id;
+        return e->picture;
     }
+    // Even when the worker is decoding this very picture, it is decoded here again rather than
+    // waited for: the worker runs at low priority, and the window must never wait on it (while
+    // it waits, it answers no focus or grab event).
     m->uiBusy = job.id;
     lock.unlock();
     auto picture = std::make_shared<Picture>();
