@@ -70,15 +70,17 @@ run: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) --target tappy demo_content
 	./$(BUILD_DIR)/tappy
 
+# The window-manager checks race real window managers on a loaded machine; one that fails is run
+# once more, and a second failure fails the run.
 test: test-deps
 	$(MAKE) build
-	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 300 -LE desktops
+	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 300 -LE desktops --repeat until-pass:2
 
 # The lock under kwin_x11, one and two monitors.
 test-desktops: test-deps
 	$(call apt_install,$(DESKTOP_DEPS))
 	$(MAKE) build
-	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 300 -L desktops
+	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 300 -L desktops --repeat until-pass:2
 
 # The sound worker and the key response under ThreadSanitizer.
 test-tsan: test-deps
