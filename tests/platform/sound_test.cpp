@@ -123,16 +123,6 @@ protected:
 
 } // namespace
 
-TEST_F(SoundDisk, PlayedWaveReachesTheDeviceSampleForSample)
-{
-    const auto wave = Pattern(1, kRate / 5);
-    WriteWave(m_dir / "a.wav", wave);
-    ASSERT_TRUE(SoundStartup());
-    EXPECT_TRUE(PlaySoundA((m_dir / "a.wav").c_str(), nullptr, SND_FILENAME));
-    SoundShutdown(); // closing the device flushes everything the mixer produced
-    EXPECT_GE(Find(ReadSamples(m_output), wave), 0);
-}
-
 TEST(SoundFiles, NamesStayInTheFolderAndOnlyRegularFilesWithinTheCapPlay)
 {
     const std::pair<const char*, bool> names[] = {
