@@ -7,10 +7,6 @@
 #include <sstream>
 #include <vector>
 
-namespace {
-
-} // namespace
-
 TEST(MapReader, BraceListTable)
 {
     struct Row {
@@ -58,23 +54,6 @@ TEST(MapReader, BraceListTable)
     EXPECT_FALSE(list.Read(stray));
     EXPECT_TRUE(stray.good());
     EXPECT_EQ(stray.peek(), 'c');
-}
-
-TEST(MapReader, WorkedExample)
-{
-    std::istringstream in("{Cat, Kitten}\n{ cat.jpg}\n{meow.wav;purr.wav}\n"
-                          "{big dog, puppy }{dog.jpg,DOG2.JPG}{}\n");
-    const Strings expected[] = {
-        {"Cat", "Kitten"},       {"cat.jpg"}, {"meow.wav", "purr.wav"}, {"big dog", "puppy "},
-        {"dog.jpg", "DOG2.JPG"}, {},
-    };
-    CTextList list;
-    for (const Strings& items : expected) {
-        EXPECT_TRUE(list.Read(in));
-        EXPECT_EQ(Items(list), items);
-    }
-    EXPECT_FALSE(list.Read(in));
-    EXPECT_TRUE(in.fail());
 }
 
 TEST(TextModeStreamBuf, DropsCarriageReturnsBeforeLineFeedsAndALeadingMark)

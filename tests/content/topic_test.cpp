@@ -7,10 +7,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 #include "support/test_pictures.h"
 
@@ -109,38 +107,34 @@ TEST(TopicLibrary, MapRecordsGoodAndBad)
     const Content applied{{"cat.wav", "meow.wav"}, {"Cat"}}, untouched{{"cat.wav"}, {}};
     // What cat.png ends up with; cat.wav, meow.wav, CAT.WAV and a folder sub exist in sounds/.
     // "<...>" rows put something other than a file at Tappy.map.
+    const Content wordOnly{{"cat.wav"}, {"Cat"}}, kitty{{"cat.wav"}, {"Cat", "Kitty\n"}};
+    // clang-format off
     const std::tuple<const char*, std::string, Content> rows[] = {
         {"blank before the brace names another file", "{Cat}{cat.png }{meow.wav}", untouched},
         {"named twice in a record", "{Cat}{cat.png, CAT.png}{meow.wav}", applied},
         {"named in two records", good + good, applied},
-        {"only missing sounds still give words",
-         "{Cat}{cat.png}{gone.wav}",
-         {{"cat.wav"}, {"Cat"}}},
-        {"a sound in another case is another entry",
-         "{}{cat.png}{CAT.WAV}",
-         {{"cat.wav", "CAT.WAV"}, {}}},
+        {"only missing sounds still give words", "{Cat}{cat.png}{gone.wav}", wordOnly},
+        {"another case, another sound", "{}{cat.png}{CAT.WAV}", {{"cat.wav", "CAT.WAV"}, {}}},
         {"no names", "{Cat}{}{meow.wav}", untouched},
         {"a folder counts as missing", "{}{cat.png}{sub}", untouched},
         {"names that leave the folder or are no file count as missing",
          "{Cat}{cat.png}{, ., .., ../images, ../../../../dev/zero, sub/../meow.wav, ..\\meow.wav,"
-         " sub/, pipe.wav, zero.wav, sub/in.wav}",
-         {{"cat.wav", "sub/in.wav"}, {"Cat"}}},
+         " sub/, pipe.wav, zero.wav, sub/in.wav}", {{"cat.wav", "sub/in.wav"}, {"Cat"}}},
         {"empty", "", untouched},
         {"only white space", " \r\n\t\n ", untouched},
         {"byte-order mark", "\xEF\xBB\xBF" + good, applied},
-        {"windows line breaks",
-         "{Cat,\r\nKitty\r\n}\r\n{cat.png}\r\n{}\r\n",
-         {{"cat.wav"}, {"Cat", "Kitty\n"}}},
+        {"windows line breaks", "{Cat,\r\nKitty\r\n}\r\n{cat.png}\r\n{}\r\n", kitty},
         {"stray text before the records", "# words\n" + good, untouched},
         {"stray text ends the map", good + "x{Dog}{cat.png}{}", applied},
-        {"stray text inside a record", "{Cat}{cat.png}oops{meow.wav}", {{"cat.wav"}, {"Cat"}}},
+        {"stray text inside a record", "{Cat}{cat.png}oops{meow.wav}", wordOnly},
         {"unclosed last list", "{Cat}{cat.png}{meow.wav", applied},
-        {"file ends after the names", "{Cat}{cat.png}", {{"cat.wav"}, {"Cat"}}},
+        {"file ends after the names", "{Cat}{cat.png}", wordOnly},
         {"no map", "<none>", untouched},
         {"a directory named Tappy.map", "<directory>", untouched},
         {"a FIFO named Tappy.map", "<fifo>", untouched},
         {"a dangling link named Tappy.map", "<link>", untouched},
     };
+    // clang-format on
     for (const auto& [what, map, cat] : rows) {
         SCOPED_TRACE(what);
         Folder folder({"cat.png"}, {"cat.wav", "meow.wav", "CAT.WAV"});

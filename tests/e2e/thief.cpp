@@ -1,15 +1,18 @@
-// Another program on the same display that tries to take the screen or the input from Tappy,
-// one way per run, and measures whether and when Tappy has everything back.
+// The end-to-end tests' second X11 client. As a thief it tries to take the screen or the input
+// from Tappy, one way per run, and measures whether and when Tappy has everything back:
 //   thief ACTION HOLD_MS X,Y,W,H
 // ACTION is one of the escapes below; HOLD_MS how long its windows stay and its attempts go on;
-// X,Y,W,H the play window's place in root coordinates. While holding, key presses that reach the
-// thief's own windows are counted as leaked. Prints one line:
+// X,Y,W,H the play window's place in root coordinates. Keys that reach the thief's own windows
+// are counted as leaked. Prints one line:
 //   ACTION recovered=1 recover_ms=N leaked=K [what is still wrong]
 // and exits 0 when, at the end, Tappy is mapped, on top, focused, in its place and holds both
-// grabs; 1 otherwise; 2 when no Tappy window was found.
+// grabs; 1 otherwise; 2 when no Tappy window was found. Two more uses:
+//   thief close   sends a window manager's close request (WM_DELETE_WINDOW) to Tappy
+//   thief saver   prints the screen saver's state: on, off, cycle or disabled
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/scrnsaver.h>
 
 #include <chrono>
 #include <cstdio>
@@ -81,7 +84,7 @@ int Ignore(Display*, XErrorEvent*)
     return 0;
 }
 
-void SendRoot(Window about, Atom type, long a, long b = 0, long c = 0)
+void Send(Window to, long mask, Window about, Atom type, long a, long b = 0, long c = 0)
 {
     XEvent e{};
     e.xclient.type = ClientMessage;
@@ -91,7 +94,12 @@ void SendRoot(Window about, Atom type, long a, long b = 0, long c = 0)
     e.xclient.data.l[0] = a;
     e.xclient.data.l[1] = b;
     e.xclient.data.l[2] = c;
-    XSendEvent(g_d, g_root, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    XSendEvent(g_d, to, False, mask, &e);
+}
+
+void SendRoot(Window about, Atom type, long a, long b = 0, long c = 0)
+{
+    Send(g_root, SubstructureRedirectMask | SubstructureNotifyMask, about, type, a, b, c);
 }
 
 // A window of the thief's own, counting the keys that reach it.
@@ -123,20 +131,15 @@ Window MakeWindow(const Rect& r, const std::vector<const char*>& states, const c
     return w;
 }
 
-bool TryGrabKeyboard(bool keep)
+// Whether this client could take the keyboard (or the pointer); kept only when asked.
+bool TryGrab(bool pointer, bool keep)
 {
-    const int s = XGrabKeyboard(g_d, g_root, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+    const int s = pointer
+                      ? XGrabPointer(g_d, g_root, False, ButtonPressMask, GrabModeAsync,
+                                     GrabModeAsync, None, None, CurrentTime)
+                      : XGrabKeyboard(g_d, g_root, True, GrabModeAsync, GrabModeAsync, CurrentTime);
     if (s == GrabSuccess && !keep)
-        XUngrabKeyboard(g_d, CurrentTime);
-    return s == GrabSuccess;
-}
-
-bool TryGrabPointer(bool keep)
-{
-    const int s = XGrabPointer(g_d, g_root, False, ButtonPressMask, GrabModeAsync, GrabModeAsync,
-                               None, None, CurrentTime);
-    if (s == GrabSuccess && !keep)
-        XUngrabPointer(g_d, CurrentTime);
+        pointer ? XUngrabPointer(g_d, CurrentTime) : XUngrabKeyboard(g_d, CurrentTime);
     return s == GrabSuccess;
 }
 
@@ -182,9 +185,9 @@ std::string Wrong(const Rect& place)
             break;
         }
     }
-    if (TryGrabKeyboard(false))
+    if (TryGrab(false, false))
         wrong += " keyboard-free";
-    if (TryGrabPointer(false))
+    if (TryGrab(true, false))
         wrong += " pointer-free";
     XSync(g_d, False);
     return wrong;
@@ -203,77 +206,91 @@ int CountKeys(const std::vector<Window>& mine)
     return keys;
 }
 
+int Saver()
+{
+    int event = 0, error = 0;
+    XScreenSaverInfo* info = XScreenSaverAllocInfo();
+    const bool known = info && XScreenSaverQueryExtension(g_d, &event, &error) &&
+                       XScreenSaverQueryInfo(g_d, g_root, info);
+    const int s = known ? info->state : -1;
+    std::printf("%s\n", s == ScreenSaverOn      ? "on"
+                        : s == ScreenSaverOff   ? "off"
+                        : s == ScreenSaverCycle ? "cycle"
+                        : known                 ? "disabled"
+                                                : "unknown");
+    XFree(info);
+    return known ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 4)
-        return 64;
-    const std::string action = argv[1];
-    const int holdMs = std::atoi(argv[2]);
+    const std::string action = argc > 1 ? argv[1] : "";
     Rect place;
-    if (std::sscanf(argv[3], "%d,%d,%d,%d", &place.x, &place.y, &place.w, &place.h) != 4)
-        return 64;
-    g_d = XOpenDisplay(nullptr);
-    if (!g_d)
+    if (!(g_d = XOpenDisplay(nullptr)))
         return 65;
     XSetErrorHandler(Ignore);
     g_root = DefaultRootWindow(g_d);
+    if (action == "saver")
+        return Saver();
     Window play = 0, top = 0;
     if (!FindTappy(&play, &top)) {
         std::printf("%s no Tappy window\n", action.c_str());
         return 2;
     }
+    if (action == "close") {
+        Send(play, NoEventMask, play, A("WM_PROTOCOLS"), static_cast<long>(A("WM_DELETE_WINDOW")));
+        XSync(g_d, False);
+        return 0;
+    }
+    if (argc < 4 ||
+        std::sscanf(argv[3], "%d,%d,%d,%d", &place.x, &place.y, &place.w, &place.h) != 4)
+        return 64;
+    const int holdMs = std::atoi(argv[2]);
     const Rect mid{place.x + place.w / 4, place.y + place.h / 4, place.w / 2, place.h / 2};
     std::vector<Window> mine;
     bool retryGrabs = false;
     const auto start = Clock::now();
 
-    if (action == "iconify") {
+    if (action == "iconify")
         SendRoot(play, A("WM_CHANGE_STATE"), IconicState);
-    } else if (action == "hidden") {
+    else if (action == "hidden")
         SendRoot(play, A("_NET_WM_STATE"), 1, static_cast<long>(A("_NET_WM_STATE_HIDDEN")));
-    } else if (action == "showdesktop") {
+    else if (action == "showdesktop")
         SendRoot(g_root, A("_NET_SHOWING_DESKTOP"), 1);
-    } else if (action == "desktop") {
+    else if (action == "desktop")
         SendRoot(g_root, A("_NET_CURRENT_DESKTOP"), 1, CurrentTime);
-    } else if (action == "unfullscreen") {
+    else if (action == "unfullscreen")
         SendRoot(play, A("_NET_WM_STATE"), 0, static_cast<long>(A("_NET_WM_STATE_FULLSCREEN")));
-    } else if (action == "unmap") {
+    else if (action == "unmap")
         XUnmapWindow(g_d, play);
-    } else if (action == "move") {
+    else if (action == "move")
         XMoveResizeWindow(g_d, play, place.x + 50, place.y + 50, 200, 200);
-    } else if (action == "lower") {
+    else if (action == "lower")
         XLowerWindow(g_d, top);
-    } else if (action == "fullscreen") {
-        const Window w =
-            MakeWindow(place, {"_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_ABOVE"}, nullptr, false);
-        mine.push_back(w);
-        XSync(g_d, False);
-        XSetInputFocus(g_d, w, RevertToParent, CurrentTime);
-    } else if (action == "plain") {
-        mine.push_back(MakeWindow(mid, {}, nullptr, false));
-    } else if (action == "activate") {
-        const Window w = MakeWindow(mid, {}, nullptr, false);
-        mine.push_back(w);
-        XSync(g_d, False);
-        SendRoot(w, A("_NET_ACTIVE_WINDOW"), 2, CurrentTime);
-        SendRoot(play, A("_NET_ACTIVE_WINDOW"), 2, CurrentTime); // and Tappy's, to unmaximise
-    } else if (action == "notification") {
+    else if (action == "notification") {
         mine.push_back(
             MakeWindow(mid, {"_NET_WM_STATE_ABOVE"}, "_NET_WM_WINDOW_TYPE_NOTIFICATION", false));
         mine.push_back(
             MakeWindow({mid.x, mid.y, 300, 80}, {}, "_NET_WM_WINDOW_TYPE_NOTIFICATION", true));
-    } else if (action == "focus") {
-        const Window w = MakeWindow(mid, {}, nullptr, false);
+    } else if (action == "fullscreen" || action == "plain" || action == "activate" ||
+               action == "focus") {
+        const Window w =
+            action == "fullscreen"
+                ? MakeWindow(place, {"_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_ABOVE"}, nullptr,
+                             false)
+                : MakeWindow(mid, {}, nullptr, false);
         mine.push_back(w);
         XSync(g_d, False);
-        XSetInputFocus(g_d, w, RevertToParent, CurrentTime);
-    } else if (action == "none") {
-        // Only the check.
-    } else if (action == "grab") {
+        if (action == "activate") {
+            SendRoot(w, A("_NET_ACTIVE_WINDOW"), 2, CurrentTime);
+            SendRoot(play, A("_NET_ACTIVE_WINDOW"), 2, CurrentTime); // and Tappy's, to unmaximise
+        } else if (action != "plain")
+            XSetInputFocus(g_d, w, RevertToParent, CurrentTime);
+    } else if (action == "grab")
         retryGrabs = true;
-    } else {
+    else if (action != "none") { // "none" only checks
         std::printf("%s unknown action\n", action.c_str());
         return 64;
     }
@@ -287,9 +304,9 @@ int main(int argc, char** argv)
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
         if (retryGrabs) {
             // A thief that wins keeps what it won for the rest of its hold.
-            if (!wonKeyboard && TryGrabKeyboard(true))
+            if (!wonKeyboard && TryGrab(false, true))
                 ++wonKeyboard;
-            if (!wonPointer && TryGrabPointer(true))
+            if (!wonPointer && TryGrab(true, true))
                 ++wonPointer;
         }
         leaked += CountKeys(mine);

@@ -147,8 +147,7 @@ def holds_everything(display, thief_program, tappy, wm, what):
 
 def scenario(wm_name, monitors):
     def body(display, args):
-        program, probe = os.path.abspath(args.tappy), args.probe
-        thief_program = os.path.join(os.path.dirname(probe), "thief")
+        program, thief_program = os.path.abspath(args.tappy), args.probe
         if monitors == 2:
             for name, x, primary in (("LEFT", 0, "screen"), ("RIGHT", W, "none")):
                 run(["xrandr", "--setmonitor", name, "%d/270x%d/200+%d+0" % (W, H, x), primary],
@@ -210,9 +209,8 @@ def scenario_breakgrab(display, args):
     """A keymap with grab-breaking actions (off by default): Ctrl+Alt+KP_Divide ends every grab,
     Ctrl+Alt+KP_Multiply kills the clients that hold one. Tappy says so at start, takes the grab
     back before the toddler's next key, and starts again when its connection is killed."""
-    program, probe = os.path.abspath(args.tappy), args.probe
+    program, thief_program = os.path.abspath(args.tappy), args.probe
     run(["setxkbmap", "-option", "grab:break_actions"], env=display.env)
-    thief_program = os.path.join(os.path.dirname(probe), "thief")
     wm = WindowManager(display, "openbox")
     tappy = None
     try:

@@ -9,7 +9,6 @@ sound, and the corner gesture shows the About box and exits 0.
 Exit status: 0 passed, 1 failed, 77 skipped (a tool is missing).
 """
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -44,8 +43,8 @@ def picture(img):
     return [row[PICTURE[0]:PICTURE[2]] for row in img[PICTURE[1]:PICTURE[3]]]
 
 
-def scenario(display, command):
-    tappy = Installed(display, command)
+def scenario(display, args):
+    tappy = Installed(display, args.tappy)
     try:
         first = display.screenshot()
         check(bbox(first, lambda c: c != (255, 255, 255), PICTURE) is not None,
@@ -68,23 +67,6 @@ def scenario(display, command):
         tappy.close()
 
 
-def main():
-    command = sys.argv[1]
-    for tool in ("Xvfb", "xdotool", "import"):
-        if not shutil.which(tool):
-            print("SKIP: %s is not installed" % tool)
-            return xvfb.SKIP
-    display = xvfb.Display(W, H)
-    try:
-        scenario(display, command)
-    except Failure as e:
-        print("FAIL:", e)
-        return 1
-    finally:
-        display.close()
-    print("PASS")
-    return 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.argv[1:] = ["--tappy", sys.argv[1], "installed"]  # the installed command
+    sys.exit(xvfb.main({"installed": (scenario, W)}, ("Xvfb", "xdotool", "import"), H))

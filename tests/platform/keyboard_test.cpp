@@ -12,53 +12,47 @@ namespace {
 using tappy::KeyMessageFor;
 using tappy::LookupKey;
 
+enum How { Down, Up, Repeat };
 struct KeyRow {
     const char* name;
     SDL_Keycode sym;
     SDL_Scancode scancode;
-    bool up;
-    bool repeat;
+    How how;
     Uint16 mod;
     UINT message;
     WPARAM vk;
     DWORD lParam;
 };
 
+// clang-format off
+#define KEY(sym, scancode) SDLK_##sym, SDL_SCANCODE_##scancode
 constexpr KeyRow kKeyRows[] = {
-    {"letter", SDLK_a, SDL_SCANCODE_A, false, false, 0, WM_KEYDOWN, 'A', 0x001E0001},
-    {"Alt+letter", SDLK_a, SDL_SCANCODE_A, false, false, KMOD_LALT, WM_SYSKEYDOWN, 'A', 0x201E0001},
-    {"Alt alone", SDLK_LALT, SDL_SCANCODE_LALT, false, false, KMOD_LALT, WM_SYSKEYDOWN, VK_MENU,
-     0x20380001},
-    {"Alt released", SDLK_LALT, SDL_SCANCODE_LALT, true, false, 0, WM_SYSKEYUP, VK_MENU,
-     0xE0380001},
-    {"Ctrl+Alt+key", SDLK_a, SDL_SCANCODE_A, false, false, KMOD_LCTRL | KMOD_LALT, WM_KEYDOWN, 'A',
-     0x001E0001},
-    {"F10", SDLK_F10, SDL_SCANCODE_F10, false, false, 0, WM_SYSKEYDOWN, VK_F10, 0x00440001},
-    {"repeat", SDLK_a, SDL_SCANCODE_A, false, true, 0, WM_KEYDOWN, 'A', 0x401E0001},
-    {"key-up", SDLK_a, SDL_SCANCODE_A, true, false, 0, WM_KEYUP, 'A', 0xC01E0001},
-    {"extended key", SDLK_RIGHT, SDL_SCANCODE_RIGHT, false, false, 0, WM_KEYDOWN, VK_RIGHT,
-     0x014D0001},
-    {"F12", SDLK_F12, SDL_SCANCODE_F12, false, false, 0, WM_KEYDOWN, VK_F12, 0x00580001},
-    {"right Ctrl is generic and extended", SDLK_RCTRL, SDL_SCANCODE_RCTRL, false, false, KMOD_RCTRL,
-     WM_KEYDOWN, VK_CONTROL, 0x011D0001},
-    {"AZERTY A by its symbol", SDLK_a, SDL_SCANCODE_Q, false, false, 0, WM_KEYDOWN, 'A',
-     0x00100001},
-    {"Cyrillic letter by position", 0x0444, SDL_SCANCODE_A, false, false, 0, WM_KEYDOWN, 'A',
-     0x001E0001},
-    {"punctuation as VK_OEM", SDLK_SEMICOLON, SDL_SCANCODE_SEMICOLON, false, false, 0, WM_KEYDOWN,
-     0xBA, 0x00270001},
-    {"keypad digit by position", SDLK_KP_1, SDL_SCANCODE_KP_1, false, false, 0, WM_KEYDOWN, 0x61,
-     0x004F0001},
-    {"unknown key", SDLK_UNKNOWN, SDL_SCANCODE_UNKNOWN, false, false, 0, WM_KEYDOWN, 0xFF,
-     0x00000001},
+    {"letter", KEY(a, A), Down, 0, WM_KEYDOWN, 'A', 0x001E0001},
+    {"Alt+letter", KEY(a, A), Down, KMOD_LALT, WM_SYSKEYDOWN, 'A', 0x201E0001},
+    {"Alt alone", KEY(LALT, LALT), Down, KMOD_LALT, WM_SYSKEYDOWN, VK_MENU, 0x20380001},
+    {"Alt released", KEY(LALT, LALT), Up, 0, WM_SYSKEYUP, VK_MENU, 0xE0380001},
+    {"Ctrl+Alt+key", KEY(a, A), Down, KMOD_LCTRL | KMOD_LALT, WM_KEYDOWN, 'A', 0x001E0001},
+    {"F10", KEY(F10, F10), Down, 0, WM_SYSKEYDOWN, VK_F10, 0x00440001},
+    {"repeat", KEY(a, A), Repeat, 0, WM_KEYDOWN, 'A', 0x401E0001},
+    {"key-up", KEY(a, A), Up, 0, WM_KEYUP, 'A', 0xC01E0001},
+    {"extended key", KEY(RIGHT, RIGHT), Down, 0, WM_KEYDOWN, VK_RIGHT, 0x014D0001},
+    {"F12", KEY(F12, F12), Down, 0, WM_KEYDOWN, VK_F12, 0x00580001},
+    {"right Ctrl", KEY(RCTRL, RCTRL), Down, KMOD_RCTRL, WM_KEYDOWN, VK_CONTROL, 0x011D0001},
+    {"AZERTY A by its symbol", KEY(a, Q), Down, 0, WM_KEYDOWN, 'A', 0x00100001},
+    {"Cyrillic letter by position", 0x0444, SDL_SCANCODE_A, Down, 0, WM_KEYDOWN, 'A', 0x001E0001},
+    {"punctuation as VK_OEM", KEY(SEMICOLON, SEMICOLON), Down, 0, WM_KEYDOWN, 0xBA, 0x00270001},
+    {"keypad digit by position", KEY(KP_1, KP_1), Down, 0, WM_KEYDOWN, 0x61, 0x004F0001},
+    {"unknown key", KEY(UNKNOWN, UNKNOWN), Down, 0, WM_KEYDOWN, 0xFF, 0x00000001},
 };
+#undef KEY
+// clang-format on
 
 TEST(KeyTranslation, Table)
 {
     for (const KeyRow& row : kKeyRows) {
         SCOPED_TRACE(row.name);
-        const auto msg =
-            KeyMessageFor(LookupKey(row.sym, row.scancode), row.up, row.repeat, row.mod);
+        const auto msg = KeyMessageFor(LookupKey(row.sym, row.scancode), row.how == Up,
+                                       row.how == Repeat, row.mod);
         EXPECT_EQ(msg.message, row.message);
         EXPECT_EQ(msg.wParam, row.vk);
         EXPECT_EQ(static_cast<DWORD>(msg.lParam), row.lParam);

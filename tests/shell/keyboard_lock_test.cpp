@@ -48,8 +48,7 @@ constexpr FilterRow kFilterRows[] = {
     {"Ctrl+Esc Alt+Esc only", KEYLOCK_ALT_ESC, HC_ACTION, VK_ESCAPE, false, true, false},
     {"Alt+Esc Alt+Esc only", KEYLOCK_ALT_ESC, HC_ACTION, VK_ESCAPE, true, false, true},
     {"Alt+Tab Alt+Esc only", KEYLOCK_ALT_ESC, HC_ACTION, VK_TAB, true, false, false},
-    {"bits above the low eight ignored", 0x100 | KEYLOCK_CTRL_ESC, HC_ACTION, VK_TAB, true, false,
-     false},
+    {"bits above eight ignored", 0x100 | KEYLOCK_CTRL_ESC, HC_ACTION, VK_TAB, true, false, false},
 };
 
 TEST(KeyboardLock, FilterTableDownAndUp)

@@ -28,22 +28,13 @@ void Record(const char* path)
     g_played.emplace_back(path);
 }
 
-// A sound that lasts until the owner has asked the worker to stop.
-void PlayUntilStopRequested(const char* path)
+// A sound that lasts until the flag is set: the owner's stop request, or a halt (a sound that
+// would go on for hours).
+template <std::atomic<bool>& until> void PlayUntil(const char* path)
 {
     Record(path);
     g_entered = true;
-    while (!g_bWorkerStop)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    g_ended = true;
-}
-
-// A sound that would go on for hours: it ends only when it is halted.
-void PlayUntilHalted(const char* path)
-{
-    Record(path);
-    g_entered = true;
-    while (!g_halted)
+    while (!until)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     g_ended = true;
 }
@@ -110,7 +101,7 @@ TEST_F(SoundWorkerTest, EmptyPathIsTakenAndPlaysNothing)
 
 TEST_F(SoundWorkerTest, StopWhileASoundPlaysWaitsForItsEndAndTakesNoMore)
 {
-    SetSoundPlayFunction(&PlayUntilStopRequested);
+    SetSoundPlayFunction(&PlayUntil<g_bWorkerStop>);
     PostSoundRequest("long.wav");
     StartSoundWorker();
     ASSERT_TRUE(WaitFor([] { return g_entered.load(); }));
@@ -126,7 +117,7 @@ TEST_F(SoundWorkerTest, StopWhileASoundPlaysWaitsForItsEndAndTakesNoMore)
 
 TEST_F(SoundWorkerTest, StopHaltsASoundThatDoesNotEndWithinTheWait)
 {
-    SetSoundPlayFunction(&PlayUntilHalted);
+    SetSoundPlayFunction(&PlayUntil<g_halted>);
     PostSoundRequest("three-hours.wav");
     StartSoundWorker();
     ASSERT_TRUE(WaitFor([] { return g_entered.load(); }));

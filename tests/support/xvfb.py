@@ -52,10 +52,6 @@ class Display:
     def key(self, name):
         self.xdo("key", name)
 
-    def pointer(self):
-        fields = dict(f.split(":") for f in self.xdo("getmouselocation").split())
-        return int(fields["x"]), int(fields["y"])
-
     def indicators(self):
         # The XKB indicators as xset q shows them, e.g. {"Caps Lock": "off", ...}.
         text = run(["xset", "q"], env=self.env).stdout.decode()
@@ -116,7 +112,6 @@ def main(scenarios, tools, height=768):
     parser = argparse.ArgumentParser()
     parser.add_argument("--tappy", default="")
     parser.add_argument("--probe", default="")
-    parser.add_argument("--host", default="")
     parser.add_argument("scenario", choices=sorted(scenarios))
     args = parser.parse_args()
     for tool in tools:

@@ -44,24 +44,20 @@ TEST(X11Lock, FocusEvents)
         unsigned expected;
     };
     const unsigned back = REASSERT_FOCUS | REASSERT_GRAB;
+    // clang-format off
     const Row rows[] = {
         {"a grab begins (ours)", Focus(FocusOut, kKeys, NotifyGrab, NotifyNonlinear), 0},
-        {"ours broken, seen on the play window",
-         Focus(FocusOut, kPlay, NotifyUngrab, NotifyNonlinear), back},
-        {"ours broken, seen on the focus window",
-         Focus(FocusIn, kKeys, NotifyUngrab, NotifyNonlinear), back},
-        {"ours ended with the focus elsewhere", Focus(FocusOut, kRoot, NotifyUngrab, NotifyVirtual),
-         back},
-        {"focus taken by another window", Focus(FocusOut, kKeys, NotifyNormal, NotifyNonlinear),
-         back},
-        {"focus taken while grabbed", Focus(FocusOut, kKeys, NotifyWhileGrabbed, NotifyNonlinear),
-         back},
-        {"focus given to the play window", Focus(FocusIn, kPlay, NotifyNormal, NotifyNonlinear),
-         back},
+        {"ours broken, seen on play", Focus(FocusOut, kPlay, NotifyUngrab, NotifyNonlinear), back},
+        {"ours broken, seen on keys", Focus(FocusIn, kKeys, NotifyUngrab, NotifyNonlinear), back},
+        {"ours ended, focus elsewhere", Focus(FocusOut, kRoot, NotifyUngrab, NotifyVirtual), back},
+        {"focus taken by another", Focus(FocusOut, kKeys, NotifyNormal, NotifyNonlinear), back},
+        {"taken while grabbed", Focus(FocusOut, kKeys, NotifyWhileGrabbed, NotifyNonlinear), back},
+        {"focus given to play window", Focus(FocusIn, kPlay, NotifyNormal, NotifyNonlinear), back},
         {"focus back on ours", Focus(FocusIn, kKeys, NotifyNormal, NotifyNonlinear), 0},
         {"pointer detail", Focus(FocusOut, kRoot, NotifyNormal, NotifyPointer), 0},
         {"another program's window", Focus(FocusOut, kOther, NotifyUngrab, NotifyNonlinear), 0},
     };
+    // clang-format on
     for (const Row& row : rows)
         EXPECT_EQ(ReassertFor(row.event, Windows()), row.expected) << row.name;
 }
