@@ -222,10 +222,16 @@ Lock::Lock(Display* display, Window play, std::vector<Window> covers) : m_displa
         XWindowAttributes own{};
         if (!XGetWindowAttributes(display, window, &own))
             continue;
-        XSelectInput(
-            display, window,
-            own.your_event_mask | StructureNotifyMask | PropertyChangeMask |
-                (window == play ? FocusChangeMask | EnterWindowMask | LeaveWindowMask : 0));
+        // SDL answers focus and crossing events on its own windows by giving up the keyboard
+        // and pointer grabs (SDL_UpdateWindowGrab, and its keyboard ungrab when the pointer
+        // leaves a window it does not call full-screen): on the same connection, so ours went
+        // too, until the next event or tick took them back, and a toddler's key could fall in
+        // that gap. So its windows get neither: the focus lives on the lock's own window, and
+        // clicks and motion still tell SDL where the pointer is.
+        const long sdlOnly =
+            window == m_windows.keys ? 0 : FocusChangeMask | EnterWindowMask | LeaveWindowMask;
+        XSelectInput(display, window,
+                     (own.your_event_mask & ~sdlOnly) | StructureNotifyMask | PropertyChangeMask);
         // Override-redirect windows are children of the root: these are root coordinates.
         m_places.push_back(Place{window, own.x, own.y, static_cast<unsigned>(own.width),
                                  static_cast<unsigned>(own.height)});
