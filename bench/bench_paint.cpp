@@ -3,6 +3,7 @@
 // and cold (the first paint of a freshly loaded picture), for a small picture and a large
 // photo; and many paints for resident memory, since the word font is made and freed each time.
 #include "content/topic.h"
+#include "photo_like.h"
 #include "platform/gdi.h"
 #include "play/play_wnd.h"
 
@@ -19,19 +20,9 @@
 namespace {
 std::filesystem::path g_dir;
 
-// Smooth gradients with a fine texture, so the JPEG decodes like a photo, not a flat colour.
 void WriteJpeg(const std::filesystem::path& path, int w, int h)
 {
-    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 24, SDL_PIXELFORMAT_RGB24);
-    for (int y = 0; y < h; ++y) {
-        auto* row = static_cast<Uint8*>(s->pixels) + y * s->pitch;
-        for (int x = 0; x < w; ++x) {
-            const unsigned noise = (x * 2654435761u ^ y * 40503u) >> 27;
-            row[x * 3] = static_cast<Uint8>(x * 255 / w + noise);
-            row[x * 3 + 1] = static_cast<Uint8>(y * 255 / h);
-            row[x * 3 + 2] = static_cast<Uint8>((x + y) * 127 / (w + h) + noise * 2);
-        }
-    }
+    SDL_Surface* s = PhotoLike(w, h);
     IMG_SaveJPG(s, path.c_str(), 90);
     SDL_FreeSurface(s);
 }
