@@ -119,15 +119,26 @@ unsigned LockKeysToRestore(unsigned atStart, unsigned now)
     return (atStart ^ now) & (LOCKKEY_CAPS | LOCKKEY_NUM | LOCKKEY_SCROLL);
 }
 
+namespace {
+bool IsWaylandSession(const char* waylandDisplay, const char* sessionType)
+{
+    return (waylandDisplay && *waylandDisplay) ||
+           (sessionType && std::strcmp(sessionType, "wayland") == 0);
+}
+} // namespace
+
+const char* VideoDriverOrder(const char* requested, const char* waylandDisplay)
+{
+    if (requested && *requested)
+        return nullptr;
+    return waylandDisplay && *waylandDisplay ? "wayland,x11" : nullptr;
+}
+
 std::string WaylandNotice(const char* waylandDisplay, const char* sessionType, SessionKind kind)
 {
-    const bool wayland = (waylandDisplay && *waylandDisplay) ||
-                         (sessionType && std::strcmp(sessionType, "wayland") == 0);
-    if (!wayland)
+    // Natively the lock itself says what the compositor granted.
+    if (!IsWaylandSession(waylandDisplay, sessionType) || kind == SessionKind::wayland)
         return {};
-    if (kind == SessionKind::wayland)
-        return "Tappy: this is a Wayland session; the keyboard lock only asks the compositor to "
-               "pass its shortcuts to Tappy, and the compositor may refuse or ask first.";
     return "Tappy: this is a Wayland session, so Tappy runs through Xwayland; the keyboard lock "
            "holds only what the compositor passes to X11 programs, and its own shortcuts (such "
            "as the Super key) still reach the desktop.";

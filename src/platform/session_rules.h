@@ -40,9 +40,16 @@ enum : unsigned { LOCKKEY_CAPS = 1, LOCKKEY_NUM = 2, LOCKKEY_SCROLL = 4 };
 // The lock keys that have to change to be as they were at start.
 unsigned LockKeysToRestore(unsigned atStart, unsigned now);
 
-// The one line for standard error on a Wayland session (WAYLAND_DISPLAY set or
-// XDG_SESSION_TYPE=wayland), saying what the lock then holds in the session SDL started (native
-// Wayland or Xwayland); empty elsewhere. Null arguments count as unset.
+// The video drivers SDL is to try, in order, when SDL_VIDEODRIVER names none: native Wayland
+// first where there is a Wayland socket, then X11 (Xwayland). Null leaves SDL's own order (X11
+// first) or the driver asked for. XDG_SESSION_TYPE alone is no reason: with no socket to connect
+// to, Wayland would only fail first. Null arguments count as unset.
+const char* VideoDriverOrder(const char* requested, const char* waylandDisplay);
+
+// The one line for standard error when Tappy runs through Xwayland in a Wayland session
+// (WAYLAND_DISPLAY set or XDG_SESSION_TYPE=wayland), saying what the lock then cannot hold; empty
+// elsewhere, and natively, where the lock reports what the compositor granted. Null arguments
+// count as unset.
 std::string WaylandNotice(const char* waylandDisplay, const char* sessionType, SessionKind kind);
 
 } // namespace tappy

@@ -4,11 +4,11 @@
 //  [X] windows, covers, dialogs, the message loop and the one event translation, on every desktop
 //  [X] the session kind (X11, Wayland, headless, other) decided once, when video starts
 //  [X] surfaces and text, pictures, the mixer
-//  [X] the keyboard filter, and SDL's keyboard grab (which asks a Wayland compositor to inhibit
-//      its shortcuts)
+//  [X] the keyboard filter, and the pointer confined by SDL on Wayland
 //  [ ] what only X11 can do (the checked grab, the pointer held, covers that refuse the focus,
 //      monitors, lock keys, raising a running instance): x11/, on SDL's own connection
-//  [ ] what only Wayland can do: nothing yet; it would sit in wayland/ beside x11/
+//  [X] what only Wayland can do (the inhibitor that says whether it was granted, full screen
+//      asked again, idle, a second start's activation): wayland/, on SDL's own connection
 //
 // Order of life: AfxWinMain makes the state (PlatformOwner) before InitInstance and ends it after
 // ExitInstance: windows, then the session (lock keys, instance lock), then sound, then the X11
@@ -26,7 +26,9 @@
 
 #include <bitset>
 #include <deque>
+#include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace tappy::x11 {
@@ -48,6 +50,10 @@ struct WndImpl {
 namespace tappy::x11 {
 class Lock;
 }
+namespace tappy::wayland {
+class Canvas;
+class Lock;
+} // namespace tappy::wayland
 
 struct HookImpl {
     HookImpl();
@@ -57,6 +63,7 @@ struct HookImpl {
     bool settled = false;  // grab held and focus ours: no re-assertion needed
     SDL_TimerID timer = 0;
     std::unique_ptr<tappy::x11::Lock> lock; // X11 only: the grabs, the focus and the stacking
+    std::unique_ptr<tappy::wayland::Lock> waylandLock; // Wayland only: what the compositor grants
 };
 
 namespace tappy {
@@ -72,6 +79,13 @@ struct KeyEvent {
     Uint32 timestamp;
 };
 
+// A Wayland window's pixels: what Tappy draws on, and the canvas that shows it.
+struct WindowPixels {
+    ~WindowPixels(); // where the canvas's type is complete (window_surface.cpp)
+    SDL_Surface* surface = nullptr;
+    std::unique_ptr<wayland::Canvas> canvas;
+};
+
 struct PlatformState {
     PlatformState();
     ~PlatformState();
@@ -83,8 +97,12 @@ struct PlatformState {
     SDL_Window* connectionWindow = nullptr;
     std::unique_ptr<x11::Session> x11;
     int instanceLockFd = -1;
+    std::string instanceLockPath;
+    int raiseFd = -1; // Wayland: where a second start asks this one to come forward
 
     std::vector<HWND> windows; // oldest first; a handle not in it is stale and is ignored
+    // Wayland: each window's pixels, by SDL window id (window_surface.cpp).
+    std::map<Uint32, std::unique_ptr<WindowPixels>> windowPixels;
     HWND focus = nullptr;
 
     std::deque<MSG> posted; // messages made from SDL events, not yet taken by PeekMessageA
@@ -123,6 +141,12 @@ x11::Session* X11();
 // The X window behind an SDL window, 0 when it has none.
 unsigned long X11Window(SDL_Window* window);
 
+// A window's pixels to draw on, and showing them: SDL's window surface, or on Wayland one of
+// Tappy's own (window_surface.cpp). Released at shut-down, before the connection closes.
+SDL_Surface* WindowSurface(SDL_Window* window);
+bool PresentWindowSurface(SDL_Window* window);
+void ReleaseWindowSurfaces();
+
 // Windows (wnd_sdl.cpp).
 bool IsLiveWindow(HWND hwnd);
 HWND WindowFromSdlId(Uint32 windowId);
@@ -141,6 +165,8 @@ void OnGrabTick();
 void OnWindowShown(HWND hwnd);
 void OnFocusLost(HWND hwnd);
 void OnFocusGained(HWND hwnd);
+// The compositor resized a window (on Wayland it may have dropped its full screen).
+void OnWindowResized(HWND hwnd);
 void OnWindowDestroyed(HWND hwnd);
 // A window the program hides is not held on the screen.
 void OnWindowHidden(HWND hwnd);

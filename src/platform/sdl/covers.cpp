@@ -13,11 +13,11 @@ void PaintCover(SDL_Window* cover, Uint32 color)
         x11->PaintCover(xwindow, color);
         return;
     }
-    if (SDL_Surface* surface = SDL_GetWindowSurface(cover)) {
+    if (SDL_Surface* surface = tappy::WindowSurface(cover)) {
         SDL_FillRect(
             surface, nullptr,
             SDL_MapRGB(surface->format, (color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF));
-        SDL_UpdateWindowSurface(cover);
+        tappy::PresentWindowSurface(cover);
     }
 }
 
@@ -52,10 +52,13 @@ void MakeCovers(HWND hwnd)
 {
     DestroyCovers(hwnd);
     const std::vector<MonitorRect> monitors = Monitors();
+    // A Wayland client cannot place a window; only full screen puts it on the output SDL finds
+    // at its position, before it is first shown (so it never lands tiled on the play output).
+    Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR;
+    if (Platform().session == SessionKind::wayland)
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     for (const MonitorRect& r : CoverRects(monitors, PlayMonitor(monitors))) {
-        SDL_Window* cover =
-            SDL_CreateWindow("", r.x, r.y, r.w, r.h,
-                             SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR);
+        SDL_Window* cover = SDL_CreateWindow("", r.x, r.y, r.w, r.h, flags);
         if (!cover)
             continue;
         PrepareLockWindow(cover);

@@ -132,7 +132,7 @@ void DrawIcon(SDL_Surface* s, int resourceId, const SDL_Rect& r)
 
 void Render(SDL_Window* window, const tappy::dialog::Template& t)
 {
-    SDL_Surface* s = SDL_GetWindowSurface(window);
+    SDL_Surface* s = tappy::WindowSurface(window);
     if (!s)
         return;
     TTF_Font* font = OpenDialogFont();
@@ -152,7 +152,7 @@ void Render(SDL_Window* window, const tappy::dialog::Template& t)
     }
     if (font)
         TTF_CloseFont(font);
-    SDL_UpdateWindowSurface(window);
+    tappy::PresentWindowSurface(window);
 }
 
 // The pixel size of a template's client area, from the dialog font's base units.

@@ -43,8 +43,11 @@ void TranslateWindowEvent(const SDL_WindowEvent& event)
     case SDL_WINDOWEVENT_CLOSE:
         Post(hwnd, WM_CLOSE);
         break;
-    case SDL_WINDOWEVENT_EXPOSED:
     case SDL_WINDOWEVENT_SIZE_CHANGED:
+        tappy::OnWindowResized(hwnd);
+        hwnd->invalid = true;
+        break;
+    case SDL_WINDOWEVENT_EXPOSED:
         hwnd->invalid = true;
         break;
     case SDL_WINDOWEVENT_FOCUS_LOST:

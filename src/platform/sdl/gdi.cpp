@@ -1,4 +1,5 @@
 // Memory contexts, bitmaps and the block copy. Text, fills and fonts live in gdi_text.cpp.
+#include "platform/sdl/backend.h"
 #include "platform/sdl/gdi_internal.h"
 
 #include <SDL_ttf.h>
@@ -116,7 +117,7 @@ BOOL BitBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWOR
     if (SDL_BlitSurface(src->surface, &from, dst->surface, &to) != 0)
         return FALSE;
     if (dst->window)
-        return SDL_UpdateWindowSurface(dst->window) == 0;
+        return tappy::PresentWindowSurface(dst->window);
     return TRUE;
 }
 

@@ -4,9 +4,11 @@
 // ungrabs whenever its window loses focus or the pointer leaves a window it does not call
 // full-screen. So on X11 SDL's grab is not used at all: the lock (x11/x11_lock.h) takes the
 // keyboard and the pointer itself, watches the X events that could take them (reaching it here
-// as SDL's system events) and re-asserts everything on a safety tick twice a second. On Wayland,
-// SDL's keyboard grab asks the compositor to inhibit its shortcuts.
+// as SDL's system events) and re-asserts everything on a safety tick twice a second. On Wayland
+// the lock (wayland/wayland_lock.h) asks the compositor to inhibit its shortcuts and learns the
+// answer on the same tick; SDL only confines the pointer while other outputs are covered.
 #include "platform/sdl/backend.h"
+#include "platform/wayland/wayland_lock.h"
 #include "platform/x11/x11_lock.h"
 #include "platform/x11/x11_session.h"
 
@@ -44,6 +46,32 @@ void StartTimer(HookImpl* hook)
     hook->timer = SDL_AddTimer(kReassertMs, PushTick, nullptr);
 }
 
+void AssertWaylandLock(HookImpl* hook, SDL_Window* window)
+{
+    tappy::PlatformState& state = tappy::Platform();
+    if (!hook->waylandLock) {
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_WAYLAND)
+            return;
+        hook->waylandLock.reset(new (std::nothrow) tappy::wayland::Lock(
+            info.info.wl.display, info.info.wl.surface, info.info.wl.xdg_toplevel));
+        if (!hook->waylandLock)
+            return;
+    }
+    const bool covered = !hook->target->covers.empty();
+    SDL_SetWindowMouseGrab(window, covered ? SDL_TRUE : SDL_FALSE);
+    hook->waylandLock->SetCoversShown(covered);
+    if (state.raiseFd >= 0) {
+        std::string token;
+        if (tappy::wayland::ReceiveRaise(state.raiseFd, token))
+            hook->waylandLock->Activate(token);
+    }
+    hook->waylandLock->Tick();
+    hook->settled = hook->waylandLock->status().shortcuts == tappy::wayland::Shortcuts::held;
+    StartTimer(hook);
+}
+
 // Takes (or re-takes) the grab for the hook's window. On X11 the lock does it and the safety
 // tick runs as long as the lock; elsewhere SDL's grab is all there is.
 void AssertGrab()
@@ -69,6 +97,10 @@ void AssertGrab()
         StartTimer(hook);
         return;
     }
+    if (tappy::Platform().session == tappy::SessionKind::wayland) {
+        AssertWaylandLock(hook, window);
+        return;
+    }
     SDL_SetWindowKeyboardGrab(window, SDL_TRUE);
     hook->settled = true;
     StopTimer(hook);
@@ -77,6 +109,7 @@ void AssertGrab()
 void ReleaseGrab(HookImpl* hook)
 {
     hook->lock.reset();
+    hook->waylandLock.reset();
     if (tappy::IsLiveWindow(hook->target))
         SDL_SetWindowKeyboardGrab(hook->target->window, SDL_FALSE);
 }
@@ -112,6 +145,8 @@ void OnFocusLost(HWND hwnd)
     if (!hook || hook->target != hwnd)
         return;
     hook->settled = false;
+    if (hook->waylandLock)
+        hook->waylandLock->OnFocusLost();
     AssertGrab();
 }
 
@@ -119,8 +154,24 @@ void OnFocusGained(HWND hwnd)
 {
     // SDL renews its grab on focus without checking it; check it here.
     HookImpl* hook = Platform().hook;
-    if (hook && hook->target == hwnd)
-        AssertGrab();
+    if (!hook || hook->target != hwnd)
+        return;
+    if (hook->waylandLock)
+        hook->waylandLock->OnFocusGained();
+    AssertGrab();
+}
+
+void OnWindowResized(HWND hwnd)
+{
+    // A compositor that drops full screen sends the window its new, smaller size.
+    HookImpl* hook = Platform().hook;
+    if (!hook || hook->target != hwnd || !hook->waylandLock)
+        return;
+    const MonitorRect area = PlayArea();
+    int w = 0, h = 0;
+    SDL_GetWindowSize(hwnd->window, &w, &h);
+    if (w != area.w || h != area.h)
+        hook->waylandLock->AskFullScreen();
 }
 
 void OnSystemEvent(const SDL_SysWMmsg* msg)
@@ -146,6 +197,7 @@ void OnWindowHidden(HWND hwnd)
     if (hook && hook->target == hwnd) {
         StopTimer(hook);
         hook->lock.reset();
+        hook->waylandLock.reset();
     }
 }
 
@@ -156,6 +208,7 @@ void OnWindowDestroyed(HWND hwnd)
     if (hook && hook->target == hwnd) {
         StopTimer(hook);
         hook->lock.reset();
+        hook->waylandLock.reset();
         hook->target = nullptr;
     }
 }

@@ -4,6 +4,7 @@
 #include "platform/sdl/backend.h"
 #include "platform/session.h"
 #include "platform/sound.h"
+#include "platform/wayland/wayland_lock.h"
 #include "platform/x11/x11_lock.h"
 #include "platform/x11/x11_session.h"
 
@@ -25,6 +26,10 @@ tappy::PlatformState* g_platform = nullptr;
 
 void SetHints()
 {
+    // SDL tries X11 first, and through Xwayland no keyboard grab holds a compositor's shortcuts.
+    if (const char* order =
+            tappy::VideoDriverOrder(SDL_getenv("SDL_VIDEODRIVER"), SDL_getenv("WAYLAND_DISPLAY")))
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, order);
     // A terminating signal must still end the program: an adult's kill has to work, since
     // close requests are what the window ignores.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -85,6 +90,7 @@ Claim ClaimInstanceLock(tappy::PlatformState& state)
         close(fd);
         return Claim::unknown;
     }
+    state.instanceLockPath = path;
     if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
         state.instanceLockFd = fd;
         return Claim::mine;
@@ -92,6 +98,11 @@ Claim ClaimInstanceLock(tappy::PlatformState& state)
     const int err = errno;
     close(fd);
     return err == EWOULDBLOCK ? Claim::taken : Claim::unknown;
+}
+
+std::string RaisePath(const tappy::PlatformState& state)
+{
+    return state.instanceLockPath + ".raise";
 }
 
 } // namespace
@@ -138,6 +149,7 @@ PlatformOwner::~PlatformOwner()
     // Windows first: a CWnd destroyed after SDL_Quit would touch a freed window. The TTF
     // library stays open, since fonts held by static objects are closed after this returns.
     DestroyAllWindows();
+    ReleaseWindowSurfaces();
     EndSession();
     SoundShutdown();
     PlatformState* state = g_platform;
@@ -170,6 +182,11 @@ bool EnsureVideo()
         x11::InstallErrorHandler();
         // The keyboard lock watches X11 events as they happen (see keyboard_sdl.cpp).
         SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+    }
+    if (state.session == SessionKind::wayland) {
+        // SDL's grab would make a second shortcuts inhibitor beside the lock's own, which the
+        // compositor ends the connection for.
+        SDL_SetHint(SDL_HINT_GRAB_KEYBOARD, "0");
     }
     return true;
 }
@@ -219,6 +236,11 @@ void EndSession()
     PlatformState& state = Platform();
     if (state.x11)
         state.x11->RestoreLockKeys();
+    if (state.raiseFd >= 0) {
+        close(state.raiseFd);
+        unlink(RaisePath(state).c_str());
+        state.raiseFd = -1;
+    }
     if (state.instanceLockFd >= 0) {
         // Not removed: a start racing this exit may already hold the same file open.
         close(state.instanceLockFd);
@@ -239,6 +261,8 @@ bool ClaimDesktopSession(const char* title)
     case Claim::taken:
         if (state.x11)
             state.x11->RaiseTitled(title);
+        else if (state.session == tappy::SessionKind::wayland)
+            tappy::wayland::SendRaise(RaisePath(state), tappy::wayland::ActivationToken());
         std::fprintf(stderr,
                      "%s is already running on this display; it has been brought to the "
                      "front.\n",
@@ -249,6 +273,8 @@ bool ClaimDesktopSession(const char* title)
                              "starting anyway.\n");
         break;
     case Claim::mine:
+        if (state.session == tappy::SessionKind::wayland)
+            state.raiseFd = tappy::wayland::ListenForRaise(RaisePath(state));
         break;
     }
     if (state.x11)

@@ -7,6 +7,7 @@
 #include "platform/sdl/wnd_classes.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <new>
 #include <vector>
 
@@ -110,6 +111,14 @@ BOOL CWnd::CreateEx(DWORD /*dwExStyle*/, const char* lpszClassName, const char* 
     impl->coversScreen = (dwStyle & WS_POPUP) && rect.left <= 0 && rect.top <= 0 &&
                          width >= GetSystemMetrics(SM_CXSCREEN) &&
                          height >= GetSystemMetrics(SM_CYSCREEN);
+    // A screen-covering window that cannot be drawn would leave the toy running unseen (SDL
+    // has no surface for it on some Wayland setups); it is not made, and the program says so.
+    if (impl->coversScreen && !tappy::WindowSurface(window)) {
+        std::fprintf(stderr, "Tappy: cannot draw its window: %s\n", SDL_GetError());
+        SDL_DestroyWindow(window);
+        delete impl;
+        return FALSE;
+    }
     tappy::Platform().windows.push_back(impl);
     m_hWnd = impl;
 
@@ -243,7 +252,7 @@ HDC WindowDC(CWnd* wnd)
     auto* dc = new (std::nothrow) DeviceContext();
     if (!dc)
         return nullptr;
-    dc->surface = SDL_GetWindowSurface(window);
+    dc->surface = tappy::WindowSurface(window);
     dc->window = window;
     dc->font = GetStockObject(SYSTEM_FONT);
     return dc;
