@@ -130,6 +130,8 @@ Uint32 GrabTickEvent()
 void OnGrabTick()
 {
     AssertGrab();
+    if (HookImpl* hook = Platform().hook; hook && hook->waylandLock)
+        hook->waylandLock->Report();
 }
 
 void OnWindowShown(HWND hwnd)

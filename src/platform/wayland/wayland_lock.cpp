@@ -37,6 +37,8 @@ std::string StatusLine(const Status& status)
         line += "shortcuts NOT held: this desktop cannot pass them to a program";
         break;
     }
+    if (!status.focused)
+        line += " while Tappy has the focus, and another window has it now";
     line += status.idleHeld ? "; idle held" : "; idle held only where the desktop answers D-Bus";
     if (status.coversShown)
         line += "; other screens covered, pointer confined";
@@ -55,7 +57,6 @@ struct Lock::Impl {
     zwp_idle_inhibit_manager_v1* idleManager = nullptr;
     zwp_idle_inhibitor_v1* idleInhibitor = nullptr;
     xdg_activation_v1* activation = nullptr;
-    bool focused = false;
     Status status;
     bool said = false;
     Status saidStatus;
@@ -100,7 +101,8 @@ void OnInhibitorInactive(void* data, zwp_keyboard_shortcuts_inhibitor_v1*)
 {
     // Sent when the window loses the focus too; only an answer while focused is a refusal.
     auto* impl = static_cast<Lock::Impl*>(data);
-    impl->status.shortcuts = impl->focused ? Shortcuts::refused : Shortcuts::asking;
+    if (impl->status.focused)
+        impl->status.shortcuts = Shortcuts::refused;
 }
 
 const zwp_keyboard_shortcuts_inhibitor_v1_listener kInhibitorListener = {OnInhibitorActive,
@@ -191,7 +193,7 @@ Lock::~Lock()
 void Lock::OnFocusGained()
 {
     Impl& impl = *impl_;
-    impl.focused = true;
+    impl.status.focused = true;
     if (!impl.queue)
         return;
     impl.Dispatch();
@@ -201,12 +203,11 @@ void Lock::OnFocusGained()
     impl.Inhibit();
     AskFullScreen();
     impl.Dispatch();
-    impl.Say();
 }
 
 void Lock::OnFocusLost()
 {
-    impl_->focused = false;
+    impl_->status.focused = false;
     Tick();
 }
 
@@ -221,8 +222,6 @@ void Lock::AskFullScreen()
 void Lock::SetCoversShown(bool shown)
 {
     impl_->status.coversShown = shown;
-    if (impl_->queue)
-        impl_->Say();
 }
 
 void Lock::Tick()
@@ -232,12 +231,17 @@ void Lock::Tick()
         return;
     impl.Dispatch();
     // The focus came back while the grant was out: ask again, as on a focus event.
-    if (impl.focused && impl.status.shortcuts == Shortcuts::refused) {
+    if (impl.status.focused && impl.status.shortcuts == Shortcuts::refused) {
         impl.DropInhibitor();
         impl.Inhibit();
         impl.Dispatch();
     }
-    impl.Say();
+}
+
+void Lock::Report()
+{
+    if (impl_->queue)
+        impl_->Say();
 }
 
 void Lock::Activate(const std::string& token)

@@ -28,6 +28,7 @@ enum class Shortcuts { unavailable, asking, held, refused };
 
 struct Status {
     Shortcuts shortcuts = Shortcuts::unavailable;
+    bool focused = true; // until the compositor says otherwise (a seat with no keyboard never does)
     bool idleHeld = false;
     bool coversShown = false; // other outputs covered, the pointer confined to the play window
     bool operator==(const Status&) const = default;
@@ -49,8 +50,12 @@ public:
     // Asks for full screen again (the compositor sends nothing if it already is).
     void AskFullScreen();
     void SetCoversShown(bool shown);
-    // Reads and handles what the compositor sent the lock; says the status when it changed.
+    // Reads and handles what the compositor sent the lock.
     void Tick();
+    // Says the status when it changed since it was last said. Called on the safety tick only,
+    // so that a focus that leaves and comes back at once (as when a keyboard is plugged in)
+    // prints nothing.
+    void Report();
     // Brings the play window forward with a token from another start.
     void Activate(const std::string& token);
 
