@@ -46,6 +46,16 @@ void StartTimer(HookImpl* hook)
     hook->timer = SDL_AddTimer(kReassertMs, PushTick, nullptr);
 }
 
+// Runs as SDL reads each X event, before SDL handles it (see x11::Lock::RedirectKey).
+int RedirectRootKeys(void* /*userdata*/, SDL_Event* event)
+{
+    HookImpl* hook = tappy::Platform().hook;
+    if (event->type == SDL_SYSWMEVENT && hook && hook->lock && event->syswm.msg &&
+        event->syswm.msg->subsystem == SDL_SYSWM_X11)
+        hook->lock->RedirectKey(event->syswm.msg->msg.x11.event);
+    return 1;
+}
+
 void AssertWaylandLock(HookImpl* hook, SDL_Window* window)
 {
     tappy::PlatformState& state = tappy::Platform();
@@ -92,6 +102,8 @@ void AssertGrab()
                 if (const Window coverWindow = tappy::X11Window(cover))
                     covers.push_back(coverWindow);
             hook->lock.reset(new (std::nothrow) tappy::x11::Lock(x11->display(), xwindow, covers));
+            static const bool watching = (SDL_AddEventWatch(RedirectRootKeys, nullptr), true);
+            (void)watching;
         }
         hook->settled = hook->lock && hook->lock->KeyboardHeld();
         StartTimer(hook);

@@ -323,10 +323,13 @@ void Lock::Focus()
 
 void Lock::Grab()
 {
-    // Every key is reported to the play window, wherever the focus is; and since the focus is
-    // on another window, the end of the grab, whoever ends it, is a focus event we see.
+    // The keyboard is grabbed on the root, which nobody can unmap: a grab on the play window
+    // ends the moment another program unmaps it, and keys reach the window manager until the
+    // window is back. Every key is then reported to the root (RedirectKey hands it on); and
+    // since the focus is on another window, the end of the grab, whoever ends it, is a focus
+    // event we see.
     const int keyboard =
-        XGrabKeyboard(m_display, m_windows.play, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+        XGrabKeyboard(m_display, m_windows.root, False, GrabModeAsync, GrabModeAsync, CurrentTime);
     const int pointer = XGrabPointer(m_display, m_windows.root, True, kPointerMask, GrabModeAsync,
                                      GrabModeAsync, m_windows.play, None, CurrentTime);
     m_keyboardHeld = keyboard == GrabSuccess;
@@ -344,6 +347,16 @@ void Lock::Grab()
                      !m_keyboardHeld && !m_pointerHeld ? " and the " : "",
                      m_pointerHeld ? "" : "pointer");
     }
+}
+
+void Lock::RedirectKey(const XEvent& event)
+{
+    if ((event.type != KeyPress && event.type != KeyRelease) || event.xkey.window != m_windows.root)
+        return;
+    XEvent key = event;
+    key.xkey.window = m_windows.play;
+    key.xkey.subwindow = None;
+    XPutBackEvent(m_display, &key);
 }
 
 void Lock::WarnBreakActions()

@@ -6,7 +6,8 @@
 //  [X] the play window and the covers are override-redirect: no window manager can unmap,
 //      iconify, tile, move to another desktop, show the desktop over them or bind mouse buttons
 //      on them; they keep their title, so a second start still finds the play window
-//  [X] the keyboard grabbed by Tappy for the play window, with the focus on a small window of the
+//  [X] the keyboard grabbed by Tappy on the root (which no program can unmap, as it can the play
+//      window), its keys handed to the play window, with the focus on a small window of the
 //      lock's own: SDL never sees the focus come or go (each time it would give up the grab), and
 //      a grab that ends for any reason shows as a focus event, answered by a new grab at once
 //  [X] the pointer grabbed and confined to the play window on every session, so no window
@@ -79,6 +80,10 @@ public:
     Lock& operator=(const Lock&) = delete;
 
     void OnXEvent(const XEvent& event);
+    // The grab reports keys to the root, where SDL, reading only its own windows' events, would
+    // drop them: a key at the root is put back at the head of Xlib's queue as the play
+    // window's. Called while SDL reads the event, so the key keeps its place among the others.
+    void RedirectKey(const XEvent& event);
     // The safety timer: takes everything back whatever the events said.
     void Tick();
 
