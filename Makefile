@@ -12,7 +12,7 @@ endif
 
 BUILD_DEPS = cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev \
              libsdl2-mixer-dev libfontconfig-dev libx11-dev libxrandr-dev libxss-dev libjpeg-dev libpng-dev libgif-dev libwebp-dev libtiff-dev \
-             libheif-dev libgtest-dev libbenchmark-dev libwayland-dev wayland-protocols \
+             libheif-dev libgtest-dev libbenchmark-dev libwayland-dev wayland-protocols libxkbcommon-dev \
              fonts-dejavu-core
 # The window managers the lock is tested under (wm_e2e.py); dbus runs xfwm4's settings and mutter.
 WM_DEPS = openbox xfwm4 xfce4-panel i3-wm mutter dbus
