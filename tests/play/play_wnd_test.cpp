@@ -198,17 +198,20 @@ TEST_F(PlayWndTest, KeysRaceARunningWorkerSafely)
 }
 
 namespace {
-// Topics whose pictures are real files, on a screen of its own size.
+// Topics whose pictures are real files in images/ (good ones, or honest headers over broken
+// bodies), on a screen of its own size.
 class PictureLibraryWnd : public TestPlayWnd {
 public:
-    explicit PictureLibraryWnd(const std::vector<std::string>& names)
+    explicit PictureLibraryWnd(const std::vector<bool>& good)
     {
+        std::filesystem::create_directory(m_dir.path() / "images");
+        SetMediaDirs(CString(m_dir.dir().c_str()));
         m_rcScreen = RECT{0, 0, 200, 150};
-        for (const std::string& name : names) {
-            auto* topic = new CTopic(CString(name.c_str()));
-            const int n = m_topics.GetCount() + 1;
-            m_topics.SetSize(n, false);
-            m_topics.SetAt(n - 1, topic);
+        for (std::size_t i = 0; i < good.size(); ++i) {
+            const std::string name = (good[i] ? "good" : "broken") + std::to_string(i);
+            testpics::WriteFile(m_dir.path() / "images" / (name + ".png"),
+                                good[i] ? testpics::Png(8, 6) : testpics::PngClaiming(40, 30, 64));
+            AddTopic(name, 0, 0);
         }
     }
     std::vector<GpImage*> Pictures() const
@@ -218,47 +221,28 @@ public:
             all.push_back(m_topics.GetAt(i)->GetPicture()->GetNativeImage());
         return all;
     }
+    testpics::TempDir m_dir;
 };
 } // namespace
 
 TEST_F(PlayWndTest, PictureThatDoesNotDecodeDropsItsTopicAndTheSamePressShowsAnother)
 {
-    // Four pictures with honest headers and broken bodies beside one good one: every new
-    // choice shows the good one, and the broken ones leave the library as they are met.
-    testpics::TempDir tmp;
-    std::filesystem::create_directory(tmp.path() / "images");
-    SetMediaDirs(CString(tmp.dir().c_str()));
-    std::vector<std::string> names = {"good.png"};
-    testpics::WriteFile(tmp.path() / "images" / "good.png", testpics::Png(8, 6));
-    for (int i = 0; i < 4; ++i) {
-        names.push_back("broken" + std::to_string(i) + ".png");
-        testpics::WriteFile(tmp.path() / "images" / names.back(),
-                            testpics::PngClaiming(40, 30, 64));
-    }
+    // Four broken pictures beside one good one: every new choice shows the good one, and the
+    // broken ones leave the library as they are met.
     crt::srand(7);
-    PictureLibraryWnd wnd(names);
-    ASSERT_EQ(wnd.m_topics.GetCount(), 5);
+    PictureLibraryWnd wnd({true, false, false, false, false});
     wnd.FirstChoice();
     for (UINT key = 'A'; key < 'A' + 20; ++key) {
         wnd.Key(key);
         ASSERT_GE(wnd.m_nTopic, 0);
-        EXPECT_EQ(wnd.m_topics.GetAt(wnd.m_nTopic)->GetName(), CString("good.png"));
+        EXPECT_EQ(wnd.m_topics.GetAt(wnd.m_nTopic)->GetName(), CString("good0.png"));
     }
     EXPECT_EQ(wnd.m_topics.GetCount(), 1);
 }
 
 TEST_F(PlayWndTest, BackgroundCheckRemovesBrokenPicturesBeforeTheyAreChosen)
 {
-    testpics::TempDir tmp;
-    std::filesystem::create_directory(tmp.path() / "images");
-    SetMediaDirs(CString(tmp.dir().c_str()));
-    std::vector<std::string> names;
-    for (int i = 0; i < 6; ++i) {
-        names.push_back("p" + std::to_string(i) + ".png");
-        testpics::WriteFile(tmp.path() / "images" / names.back(),
-                            i % 2 ? testpics::PngClaiming(40, 30, 64) : testpics::Png(8, 6));
-    }
-    PictureLibraryWnd wnd(names);
+    PictureLibraryWnd wnd({true, false, true, false, true, false});
     wnd.FirstChoice();
     const auto pictures = wnd.Pictures();
     ImagingVerifyInBackground(pictures.data(), static_cast<int>(pictures.size()), 200, 150);
