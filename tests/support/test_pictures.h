@@ -1,6 +1,6 @@
 #pragma once
 // Real small pictures and wave files written without an image library (PNG with stored deflate
-// blocks, plain BMP), the sample pictures of every format, and a temporary folder.
+// blocks by zlib, plain BMP), the sample pictures of every format, and a temporary folder.
 #include <cstdint>
 #include <filesystem>
 #include <string>
