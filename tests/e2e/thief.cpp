@@ -39,15 +39,20 @@ Atom A(const char* name)
     return XInternAtom(g_d, name, False);
 }
 
-bool Titled(Window w)
+std::string Name(Window w)
 {
     char* name = nullptr;
-    bool match = false;
-    if (XFetchName(g_d, w, &name) && name) {
-        match = std::strcmp(name, "Tappy") == 0;
+    std::string out;
+    if (w != None && w != PointerRoot && XFetchName(g_d, w, &name) && name)
+        out = name;
+    if (name)
         XFree(name);
-    }
-    return match;
+    return out;
+}
+
+bool Titled(Window w)
+{
+    return Name(w) == "Tappy";
 }
 
 std::vector<Window> Children(Window w)
@@ -101,8 +106,8 @@ void Send(Window about, Atom type, long a, long b = 0, bool toRoot = true)
 }
 
 // A window of the thief's own, counting the keys that reach it.
-Window MakeWindow(const Rect& r, const std::vector<const char*>& states, const char* type,
-                  bool overrideRedirect)
+Window MakeWindow(const Rect& r, const std::vector<const char*>& states,
+                  const std::vector<const char*>& types, bool overrideRedirect)
 {
     XSetWindowAttributes a{};
     a.override_redirect = overrideRedirect;
@@ -113,17 +118,16 @@ Window MakeWindow(const Rect& r, const std::vector<const char*>& states, const c
                       0, CopyFromParent, InputOutput, CopyFromParent,
                       CWOverrideRedirect | CWBackPixel | CWEventMask, &a);
     XStoreName(g_d, w, "thief");
-    std::vector<Atom> atoms;
-    for (const char* s : states)
-        atoms.push_back(A(s));
-    if (!atoms.empty())
-        XChangeProperty(g_d, w, A("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
+    for (const auto& [property, names] :
+         {std::pair{"_NET_WM_STATE", states}, std::pair{"_NET_WM_WINDOW_TYPE", types}}) {
+        std::vector<Atom> atoms;
+        if (names.empty())
+            continue;
+        for (const char* name : names)
+            atoms.push_back(A(name));
+        XChangeProperty(g_d, w, A(property), XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<unsigned char*>(atoms.data()),
                         static_cast<int>(atoms.size()));
-    if (type) {
-        Atom t = A(type);
-        XChangeProperty(g_d, w, A("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
-                        reinterpret_cast<unsigned char*>(&t), 1);
     }
     XMapRaised(g_d, w);
     return w;
@@ -160,12 +164,8 @@ std::string Wrong(const Rect& place)
     Window focus = 0;
     int revert = 0;
     XGetInputFocus(g_d, &focus, &revert);
-    char* focusName = nullptr;
-    if (focus == None || focus == PointerRoot || !XFetchName(g_d, focus, &focusName) ||
-        !focusName || std::strncmp(focusName, "Tappy", 5) != 0)
+    if (Name(focus).rfind("Tappy", 0) != 0)
         wrong += " unfocused";
-    if (focusName)
-        XFree(focusName);
     // Any viewable window above Tappy's top-level that overlaps the play window hides it.
     bool above = false;
     for (Window w : Children(g_root)) {
@@ -280,16 +280,15 @@ int main(int argc, char** argv)
         XLowerWindow(g_d, top);
     else if (action == "notification") {
         mine.push_back(
-            MakeWindow(mid, {"_NET_WM_STATE_ABOVE"}, "_NET_WM_WINDOW_TYPE_NOTIFICATION", false));
+            MakeWindow(mid, {"_NET_WM_STATE_ABOVE"}, {"_NET_WM_WINDOW_TYPE_NOTIFICATION"}, false));
         mine.push_back(
-            MakeWindow({mid.x, mid.y, 300, 80}, {}, "_NET_WM_WINDOW_TYPE_NOTIFICATION", true));
+            MakeWindow({mid.x, mid.y, 300, 80}, {}, {"_NET_WM_WINDOW_TYPE_NOTIFICATION"}, true));
     } else if (action == "fullscreen" || action == "plain" || action == "activate" ||
                action == "focus") {
         const Window w =
             action == "fullscreen"
-                ? MakeWindow(place, {"_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_ABOVE"}, nullptr,
-                             false)
-                : MakeWindow(mid, {}, nullptr, false);
+                ? MakeWindow(place, {"_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_ABOVE"}, {}, false)
+                : MakeWindow(mid, {}, {}, false);
         mine.push_back(w);
         XSync(g_d, False);
         if (action == "activate") {
