@@ -86,7 +86,6 @@ class WindowManager:
         self.proc = subprocess.Popen([config if a == "CONFIG" else a for a in WMS[name][1]],
                                      env=env, stdout=self.log, stderr=self.log,
                                      start_new_session=True)
-        self.display = display
         for _ in range(300):
             check(self.proc.poll() is None, "%s exited at start: %s" % (name, self.output()))
             if "window id" in root_property(display, "_NET_SUPPORTING_WM_CHECK"):
