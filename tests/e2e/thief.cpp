@@ -307,20 +307,15 @@ int main(int argc, char** argv)
     // Hold: keep trying (the grab thief), count leaked keys, note when Tappy first holds all.
     int leaked = 0, wonKeyboard = 0, wonPointer = 0;
     long recoverMs = -1;
-    for (;;) {
-        const long ms = MsSince(start);
+    for (long ms = 0; ms <= holdMs; ms = MsSince(start)) {
         if (retryGrabs) {
             // A thief that wins keeps what it won for the rest of its hold.
-            if (!wonKeyboard && TryGrab(false, true))
-                ++wonKeyboard;
-            if (!wonPointer && TryGrab(true, true))
-                ++wonPointer;
+            wonKeyboard = wonKeyboard || TryGrab(false, true);
+            wonPointer = wonPointer || TryGrab(true, true);
         }
         leaked += CountKeys(mine);
         if (recoverMs < 0 && !retryGrabs && Wrong(place).empty())
             recoverMs = ms;
-        if (ms >= holdMs)
-            break;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     if (retryGrabs) {

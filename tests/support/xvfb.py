@@ -93,13 +93,9 @@ def parse_ppm(data):
 def bbox(img, pred, region):
     # Bounding box (left, top, right, bottom), exclusive, of pixels matching pred, or None.
     l, t, r, b = region
-    xs, ys = [], []
-    for y in range(t, b):
-        for x in range(l, r):
-            if pred(img[y][x]):
-                xs.append(x)
-                ys.append(y)
-    return (min(xs), min(ys), max(xs) + 1, max(ys) + 1) if xs else None
+    hits = [(x, y) for y in range(t, b) for x in range(l, r) if pred(img[y][x])]
+    xs, ys = zip(*hits) if hits else ((), ())
+    return (min(xs), min(ys), max(xs) + 1, max(ys) + 1) if hits else None
 
 
 def near(c, rgb, tol=40):
