@@ -21,9 +21,6 @@
 
 namespace {
 
-constexpr UINT kKeyA = 'A';
-constexpr UINT kKeyB = 'B';
-
 class TestPlayWnd : public CPlayWnd {
 public:
     TestPlayWnd() : CPlayWnd(NoServices{}) {}
@@ -31,12 +28,10 @@ public:
     void AddTopic(const std::string& name, int sounds, int words)
     {
         auto* topic = new CTopic(CString(name + ".png"));
-        for (int i = 0; i < std::max(sounds, words); ++i) {
-            if (i < sounds)
-                topic->GetSounds().AddUnique(CString(name + std::to_string(i) + ".wav"));
-            if (i < words)
-                topic->GetWords().AddUnique(CString(name + std::to_string(i)));
-        }
+        for (int i = 0; i < sounds; ++i)
+            topic->GetSounds().AddUnique(CString(name + std::to_string(i) + ".wav"));
+        for (int i = 0; i < words; ++i)
+            topic->GetWords().AddUnique(CString(name + std::to_string(i)));
         m_topics.SetSize(m_topics.GetCount() + 1, false);
         m_topics.SetAt(m_topics.GetCount() - 1, topic);
     }
@@ -49,10 +44,6 @@ public:
     void Key(UINT key, UINT repeat = 1, UINT message = WM_KEYDOWN)
     {
         SendMessage(message, key, MAKELPARAM(static_cast<WORD>(repeat), 0));
-    }
-    CString SoundPath() const
-    {
-        return GetSoundsDir() + m_topics.GetAt(m_nTopic)->GetSounds().GetAt(m_nSound);
     }
     using CPlayWnd::m_nLastKey, CPlayWnd::m_nRepeatTotal, CPlayWnd::m_nSound, CPlayWnd::m_nTopic,
         CPlayWnd::m_nWord, CPlayWnd::m_topics;
@@ -97,13 +88,13 @@ TEST_F(PlayWndTest, WorkedSequenceOfNineSteps)
     const Step steps[] = {
         {"1 first show: new choice", false, false, 0, 0, 1, true, 0, 0, true},
         {"2 the worker takes it", false, true, 0, 0, 0, false, 0, 0, false},
-        {"3 A: sound playing", false, true, WM_KEYDOWN, kKeyA, 1, false, -1, 0, false},
-        {"4 A after the end: new choice", false, false, WM_KEYDOWN, kKeyA, 1, true, 'A', 0, true},
-        {"5 A held: same key", false, true, WM_KEYDOWN, kKeyA, 10, false, 'A', 10, false},
-        {"6 A held, ended: same key", false, false, WM_KEYDOWN, kKeyA, 1, false, 'A', 11, true},
-        {"7 B: request waiting", true, false, WM_KEYDOWN, kKeyB, 1, false, -1, 11, true},
-        {"8 Alt+B held: playing", false, true, WM_SYSKEYDOWN, kKeyB, 3, false, -1, 11, false},
-        {"9 B held, ended: new choice", false, false, WM_KEYDOWN, kKeyB, 1, true, 'B', 0, true},
+        {"3 A: sound playing", false, true, WM_KEYDOWN, 'A', 1, false, -1, 0, false},
+        {"4 A after the end: new choice", false, false, WM_KEYDOWN, 'A', 1, true, 'A', 0, true},
+        {"5 A held: same key", false, true, WM_KEYDOWN, 'A', 10, false, 'A', 10, false},
+        {"6 A held, ended: same key", false, false, WM_KEYDOWN, 'A', 1, false, 'A', 11, true},
+        {"7 B: request waiting", true, false, WM_KEYDOWN, 'B', 1, false, -1, 11, true},
+        {"8 Alt+B held: playing", false, true, WM_SYSKEYDOWN, 'B', 3, false, -1, 11, false},
+        {"9 B held, ended: new choice", false, false, WM_KEYDOWN, 'B', 1, true, 'B', 0, true},
     };
 
     TestPlayWnd wnd;
@@ -134,7 +125,9 @@ TEST_F(PlayWndTest, WorkedSequenceOfNineSteps)
         if (s.request) {
             EXPECT_TRUE(wnd.m_nSound >= 0 && wnd.m_nSound < 3);
             EXPECT_TRUE(g_bSoundPending);
-            EXPECT_EQ(g_strSoundPath, wnd.SoundPath());
+            EXPECT_EQ(g_strSoundPath,
+                      GetSoundsDir() +
+                          wnd.m_topics.GetAt(wnd.m_nTopic)->GetSounds().GetAt(wnd.m_nSound));
         } else {
             EXPECT_EQ(wnd.m_nSound, soundBefore);
             EXPECT_EQ(g_bSoundPending, s.pending);
@@ -144,7 +137,7 @@ TEST_F(PlayWndTest, WorkedSequenceOfNineSteps)
     // A later show (after a hide) neither reloads nor makes a new choice.
     const int topic = wnd.m_nTopic;
     wnd.SendMessage(WM_SHOWWINDOW, TRUE, 0);
-    EXPECT_EQ(wnd.m_nLastKey, static_cast<int>(kKeyB));
+    EXPECT_EQ(wnd.m_nLastKey, int{'B'});
     EXPECT_EQ(wnd.m_nTopic, topic);
 }
 
@@ -163,10 +156,10 @@ TEST_F(PlayWndTest, SameKeyAddsItsRepeatCountAndKeepsTheTotalInRange)
         wnd.AddTopic("cat", 1, 1);
         wnd.FirstChoice();
         g_bSoundPending = false;
-        wnd.Key(kKeyA);
+        wnd.Key('A');
         wnd.m_nRepeatTotal = r.before;
         g_bSoundPlaying = true;
-        wnd.Key(kKeyA, r.repeat);
+        wnd.Key('A', r.repeat);
         EXPECT_EQ(wnd.m_nRepeatTotal, r.after);
         EXPECT_GE(wnd.m_nRepeatTotal, 0);
         EXPECT_EQ(wnd.m_nRepeatTotal % 80, (static_cast<long long>(r.before) + r.repeat) % 80);
@@ -183,7 +176,7 @@ TEST_F(PlayWndTest, KeysRaceARunningWorkerSafely)
     StartSoundWorker();
     wnd.FirstChoice();
     for (int i = 0; i < 3000; ++i) {
-        wnd.Key(kKeyA + static_cast<UINT>(i % 3), 1, i % 2 ? WM_KEYDOWN : WM_SYSKEYDOWN);
+        wnd.Key('A' + static_cast<UINT>(i % 3), 1, i % 2 ? WM_KEYDOWN : WM_SYSKEYDOWN);
         if (i % 20 == 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
