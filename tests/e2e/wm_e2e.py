@@ -118,15 +118,13 @@ def root_property(display, name):
 
 
 def holds_everything(display, args, tappy, wm, what, action="none", hold_ms=0):
-    """Runs one attempt of the thief, while a toddler types shortcuts if it holds on; after it
-    Tappy must hold everything, with no key leaked and no binding fired. Returns its line."""
-    toddler = hold_ms and subprocess.Popen(["xdotool", "key", "--delay", "25", *TODDLER],
-                                           env=display.env, stdout=subprocess.DEVNULL,
-                                           stderr=subprocess.DEVNULL)
+    """Runs one attempt of the thief (or only its check) while a toddler types shortcuts; after
+    it Tappy must hold everything, with no key leaked and no binding fired. Returns its line."""
+    toddler = subprocess.Popen(["xdotool", "key", "--delay", "25", *TODDLER], env=display.env,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     r = subprocess.run([args.probe, action, str(hold_ms), PLACE], env=display.env,
                        capture_output=True, timeout=60)
-    if toddler:
-        toddler.wait()
+    toddler.wait()
     line = r.stdout.decode().strip()
     check(tappy.alive(), "tappy died on %s: %s" % (what, tappy.stderr()))
     check(r.returncode == 0 and " leaked=0 " in line and "won_keyboard=0 won_pointer=0" in line,

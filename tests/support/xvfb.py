@@ -69,12 +69,7 @@ class Display:
     def indicators(self):
         # The XKB indicators as xset q shows them, e.g. {"Caps Lock": "off", ...}.
         text = run(["xset", "q"], env=self.env).stdout.decode()
-        states = {}
-        for name in ("Caps Lock", "Num Lock", "Scroll Lock"):
-            at = text.find(name + ":")
-            check(at >= 0, "xset q shows no %s" % name)
-            states[name] = text[at + len(name) + 1:].split()[0]
-        return states
+        return dict(re.findall(r"(Caps Lock|Num Lock|Scroll Lock):\s+(\w+)", text))
 
     def screenshot(self):
         return parse_ppm(run(["import", "-display", self.name, "-window", "root", "-depth", "8",
