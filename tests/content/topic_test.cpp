@@ -21,15 +21,6 @@ struct Content {
     bool operator==(const Content&) const = default;
 };
 
-void PrintTo(const Content& c, std::ostream* os)
-{
-    for (const auto* list : {&c.sounds, &c.words}) {
-        *os << (list == &c.sounds ? "sounds " : " words ");
-        for (const auto& s : *list)
-            *os << "[" << s << "]";
-    }
-}
-
 // A program folder with images/ and sounds/; Load() gives the library by topic name, since the
 // listing's order is the file system's.
 struct Folder : testpics::TempDir {

@@ -18,13 +18,7 @@ const std::string kDemoDir = std::string(TAPPY_SOURCE_DIR) + "/demo/";
 
 class DemoLibrary : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&token, &input, nullptr);
-        LoadTopicLibrary(topics, CString(kDemoDir.c_str()));
-    }
-    void TearDown() override { Gdiplus::GdiplusShutdown(token); }
+    void SetUp() override { LoadTopicLibrary(topics, CString(kDemoDir.c_str())); }
 
     bool HasTopic(const CString& name) const
     {
@@ -34,7 +28,6 @@ protected:
         return false;
     }
 
-    ULONG_PTR token = 0;
     CTopicList topics;
 };
 

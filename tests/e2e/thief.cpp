@@ -14,6 +14,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/scrnsaver.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -38,15 +39,20 @@ Atom A(const char* name)
     return XInternAtom(g_d, name, False);
 }
 
-bool Titled(Window w)
+std::string Name(Window w)
 {
     char* name = nullptr;
-    bool match = false;
-    if (XFetchName(g_d, w, &name) && name) {
-        match = std::strcmp(name, "Tappy") == 0;
+    std::string out;
+    if (w != None && w != PointerRoot && XFetchName(g_d, w, &name) && name)
+        out = name;
+    if (name)
         XFree(name);
-    }
-    return match;
+    return out;
+}
+
+bool Titled(Window w)
+{
+    return Name(w) == "Tappy";
 }
 
 std::vector<Window> Children(Window w)
@@ -84,7 +90,9 @@ int Ignore(Display*, XErrorEvent*)
     return 0;
 }
 
-void Send(Window to, long mask, Window about, Atom type, long a, long b = 0, long c = 0)
+// A client message about a window: to the root, where a window manager takes requests, or to the
+// window itself.
+void Send(Window about, Atom type, long a, long b = 0, bool toRoot = true)
 {
     XEvent e{};
     e.xclient.type = ClientMessage;
@@ -93,18 +101,13 @@ void Send(Window to, long mask, Window about, Atom type, long a, long b = 0, lon
     e.xclient.format = 32;
     e.xclient.data.l[0] = a;
     e.xclient.data.l[1] = b;
-    e.xclient.data.l[2] = c;
-    XSendEvent(g_d, to, False, mask, &e);
-}
-
-void SendRoot(Window about, Atom type, long a, long b = 0, long c = 0)
-{
-    Send(g_root, SubstructureRedirectMask | SubstructureNotifyMask, about, type, a, b, c);
+    XSendEvent(g_d, toRoot ? g_root : about, False,
+               toRoot ? SubstructureRedirectMask | SubstructureNotifyMask : NoEventMask, &e);
 }
 
 // A window of the thief's own, counting the keys that reach it.
-Window MakeWindow(const Rect& r, const std::vector<const char*>& states, const char* type,
-                  bool overrideRedirect)
+Window MakeWindow(const Rect& r, const std::vector<const char*>& states,
+                  const std::vector<const char*>& types, bool overrideRedirect)
 {
     XSetWindowAttributes a{};
     a.override_redirect = overrideRedirect;
@@ -115,17 +118,16 @@ Window MakeWindow(const Rect& r, const std::vector<const char*>& states, const c
                       0, CopyFromParent, InputOutput, CopyFromParent,
                       CWOverrideRedirect | CWBackPixel | CWEventMask, &a);
     XStoreName(g_d, w, "thief");
-    std::vector<Atom> atoms;
-    for (const char* s : states)
-        atoms.push_back(A(s));
-    if (!atoms.empty())
-        XChangeProperty(g_d, w, A("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
+    for (const auto& [property, names] :
+         {std::pair{"_NET_WM_STATE", states}, std::pair{"_NET_WM_WINDOW_TYPE", types}}) {
+        std::vector<Atom> atoms;
+        if (names.empty())
+            continue;
+        for (const char* name : names)
+            atoms.push_back(A(name));
+        XChangeProperty(g_d, w, A(property), XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<unsigned char*>(atoms.data()),
                         static_cast<int>(atoms.size()));
-    if (type) {
-        Atom t = A(type);
-        XChangeProperty(g_d, w, A("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
-                        reinterpret_cast<unsigned char*>(&t), 1);
     }
     XMapRaised(g_d, w);
     return w;
@@ -162,12 +164,8 @@ std::string Wrong(const Rect& place)
     Window focus = 0;
     int revert = 0;
     XGetInputFocus(g_d, &focus, &revert);
-    char* focusName = nullptr;
-    if (focus == None || focus == PointerRoot || !XFetchName(g_d, focus, &focusName) ||
-        !focusName || std::strncmp(focusName, "Tappy", 5) != 0)
+    if (Name(focus).rfind("Tappy", 0) != 0)
         wrong += " unfocused";
-    if (focusName)
-        XFree(focusName);
     // Any viewable window above Tappy's top-level that overlaps the play window hides it.
     bool above = false;
     for (Window w : Children(g_root)) {
@@ -199,11 +197,26 @@ int CountKeys(const std::vector<Window>& mine)
     while (XPending(g_d)) {
         XEvent e;
         XNextEvent(g_d, &e);
-        for (Window w : mine)
-            if (e.type == KeyPress && e.xkey.window == w)
-                ++keys;
+        keys +=
+            e.type == KeyPress && std::find(mine.begin(), mine.end(), e.xkey.window) != mine.end();
     }
     return keys;
+}
+
+// What is still wrong after Tappy has had `tries` looks, `ms` apart, to take everything back.
+std::string Settle(const Rect& place, int tries, int ms)
+{
+    std::string wrong = Wrong(place);
+    for (int i = 1; i < tries && !wrong.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        wrong = Wrong(place);
+    }
+    return wrong;
+}
+
+long MsSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
 int Saver()
@@ -212,12 +225,8 @@ int Saver()
     XScreenSaverInfo* info = XScreenSaverAllocInfo();
     const bool known = info && XScreenSaverQueryExtension(g_d, &event, &error) &&
                        XScreenSaverQueryInfo(g_d, g_root, info);
-    const int s = known ? info->state : -1;
-    std::printf("%s\n", s == ScreenSaverOn      ? "on"
-                        : s == ScreenSaverOff   ? "off"
-                        : s == ScreenSaverCycle ? "cycle"
-                        : known                 ? "disabled"
-                                                : "unknown");
+    const char* const states[] = {"off", "on", "cycle", "disabled"}; // ScreenSaverOff...Disabled
+    std::printf("%s\n", known && info->state < 4 ? states[info->state] : "unknown");
     XFree(info);
     return known ? 0 : 1;
 }
@@ -240,7 +249,7 @@ int main(int argc, char** argv)
         return 2;
     }
     if (action == "close") {
-        Send(play, NoEventMask, play, A("WM_PROTOCOLS"), static_cast<long>(A("WM_DELETE_WINDOW")));
+        Send(play, A("WM_PROTOCOLS"), static_cast<long>(A("WM_DELETE_WINDOW")), 0, false);
         XSync(g_d, False);
         return 0;
     }
@@ -254,15 +263,15 @@ int main(int argc, char** argv)
     const auto start = Clock::now();
 
     if (action == "iconify")
-        SendRoot(play, A("WM_CHANGE_STATE"), IconicState);
+        Send(play, A("WM_CHANGE_STATE"), IconicState);
     else if (action == "hidden")
-        SendRoot(play, A("_NET_WM_STATE"), 1, static_cast<long>(A("_NET_WM_STATE_HIDDEN")));
+        Send(play, A("_NET_WM_STATE"), 1, static_cast<long>(A("_NET_WM_STATE_HIDDEN")));
     else if (action == "showdesktop")
-        SendRoot(g_root, A("_NET_SHOWING_DESKTOP"), 1);
+        Send(g_root, A("_NET_SHOWING_DESKTOP"), 1);
     else if (action == "desktop")
-        SendRoot(g_root, A("_NET_CURRENT_DESKTOP"), 1, CurrentTime);
+        Send(g_root, A("_NET_CURRENT_DESKTOP"), 1, CurrentTime);
     else if (action == "unfullscreen")
-        SendRoot(play, A("_NET_WM_STATE"), 0, static_cast<long>(A("_NET_WM_STATE_FULLSCREEN")));
+        Send(play, A("_NET_WM_STATE"), 0, static_cast<long>(A("_NET_WM_STATE_FULLSCREEN")));
     else if (action == "unmap")
         XUnmapWindow(g_d, play);
     else if (action == "move")
@@ -271,21 +280,20 @@ int main(int argc, char** argv)
         XLowerWindow(g_d, top);
     else if (action == "notification") {
         mine.push_back(
-            MakeWindow(mid, {"_NET_WM_STATE_ABOVE"}, "_NET_WM_WINDOW_TYPE_NOTIFICATION", false));
+            MakeWindow(mid, {"_NET_WM_STATE_ABOVE"}, {"_NET_WM_WINDOW_TYPE_NOTIFICATION"}, false));
         mine.push_back(
-            MakeWindow({mid.x, mid.y, 300, 80}, {}, "_NET_WM_WINDOW_TYPE_NOTIFICATION", true));
+            MakeWindow({mid.x, mid.y, 300, 80}, {}, {"_NET_WM_WINDOW_TYPE_NOTIFICATION"}, true));
     } else if (action == "fullscreen" || action == "plain" || action == "activate" ||
                action == "focus") {
         const Window w =
             action == "fullscreen"
-                ? MakeWindow(place, {"_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_ABOVE"}, nullptr,
-                             false)
-                : MakeWindow(mid, {}, nullptr, false);
+                ? MakeWindow(place, {"_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_ABOVE"}, {}, false)
+                : MakeWindow(mid, {}, {}, false);
         mine.push_back(w);
         XSync(g_d, False);
         if (action == "activate") {
-            SendRoot(w, A("_NET_ACTIVE_WINDOW"), 2, CurrentTime);
-            SendRoot(play, A("_NET_ACTIVE_WINDOW"), 2, CurrentTime); // and Tappy's, to unmaximise
+            Send(w, A("_NET_ACTIVE_WINDOW"), 2, CurrentTime);
+            Send(play, A("_NET_ACTIVE_WINDOW"), 2, CurrentTime); // and Tappy's, to unmaximise
         } else if (action != "plain")
             XSetInputFocus(g_d, w, RevertToParent, CurrentTime);
     } else if (action == "grab")
@@ -299,21 +307,15 @@ int main(int argc, char** argv)
     // Hold: keep trying (the grab thief), count leaked keys, note when Tappy first holds all.
     int leaked = 0, wonKeyboard = 0, wonPointer = 0;
     long recoverMs = -1;
-    for (;;) {
-        const long ms =
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    for (long ms = 0; ms <= holdMs; ms = MsSince(start)) {
         if (retryGrabs) {
             // A thief that wins keeps what it won for the rest of its hold.
-            if (!wonKeyboard && TryGrab(false, true))
-                ++wonKeyboard;
-            if (!wonPointer && TryGrab(true, true))
-                ++wonPointer;
+            wonKeyboard = wonKeyboard || TryGrab(false, true);
+            wonPointer = wonPointer || TryGrab(true, true);
         }
         leaked += CountKeys(mine);
         if (recoverMs < 0 && !retryGrabs && Wrong(place).empty())
             recoverMs = ms;
-        if (ms >= holdMs)
-            break;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     if (retryGrabs) {
@@ -322,19 +324,11 @@ int main(int argc, char** argv)
         XSync(g_d, False);
         // What the grab thief won is its own doing; Tappy must take the input back after it.
         const auto after = Clock::now();
-        for (int i = 0; i < 1000 && !Wrong(place).empty(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        recoverMs =
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - after).count();
+        Settle(place, 1000, 2);
+        recoverMs = MsSince(after);
     }
     // The final state, with the thief's windows still there: each may take a moment.
-    std::string wrong;
-    for (int i = 0; i < 250; ++i) {
-        wrong = Wrong(place);
-        if (wrong.empty())
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    const std::string wrong = Settle(place, 250, 20);
     leaked += CountKeys(mine);
     std::printf("%s recovered=%d recover_ms=%ld leaked=%d won_keyboard=%d won_pointer=%d%s\n",
                 action.c_str(), wrong.empty() ? 1 : 0, recoverMs, leaked, wonKeyboard, wonPointer,

@@ -25,63 +25,53 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import tappy_e2e  # noqa: E402
-from tappy_e2e import Failure, Tappy, check, run  # noqa: E402
-
 HERE = os.path.dirname(os.path.abspath(__file__))
-W, H = 1024, 768
+sys.path.insert(0, HERE)
+from tappy_e2e import topics  # noqa: E402
+from xvfb import H, W, Failure, Tappy, check, main, run  # noqa: E402
+
 PLACE = "0,0,%d,%d" % (W, H)
 ESCAPES = ["iconify", "hidden", "showdesktop", "desktop", "unfullscreen", "fullscreen",
            "activate", "focus", "plain", "notification", "unmap", "move", "lower", "grab"]
 TODDLER = ["a", "alt+Tab", "super", "ctrl+alt+t", "alt+F2", "ctrl+alt+Right", "Print",
            "super+e", "alt+F4", "super+Return", "ctrl+alt+Left", "alt+2", "b"] * 2
-MODIFIERS = [None, "alt", "super", "ctrl+alt"]
-# The command that starts each window manager; MARK and CONFIG are filled in.
+# Each modifier as xdotool, openbox and i3 write it.
+MODIFIERS = [(None, "", ""), ("alt", "A-", "Mod1+"), ("super", "W-", "Mod4+"),
+             ("ctrl+alt", "C-A-", "Control+Mod1+")]
+# Each window manager's program, and the command that starts it (CONFIG is filled in).
 WMS = {
-    "openbox": ["openbox", "--config-file", "CONFIG"],
-    "i3": ["i3", "-c", "CONFIG"],
-    "xfwm4": ["dbus-run-session", "--", "sh", "-c", "xfce4-panel & exec xfwm4"],
-    "mutter": ["dbus-run-session", "--", "mutter", "--x11", "--replace"],
-    "kwin": ["dbus-run-session", "--", "kwin_x11", "--replace"],
+    "openbox": ("openbox", ["openbox", "--config-file", "CONFIG"]),
+    "i3": ("i3", ["i3", "-c", "CONFIG"]),
+    "xfwm4": ("xfwm4", ["dbus-run-session", "--", "sh", "-c", "xfce4-panel & exec xfwm4"]),
+    "mutter": ("mutter", ["dbus-run-session", "--", "mutter", "--x11", "--replace"]),
+    "kwin": ("kwin_x11", ["dbus-run-session", "--", "kwin_x11", "--replace"]),
 }
-BINARIES = {"openbox": "openbox", "i3": "i3", "xfwm4": "xfwm4", "mutter": "mutter",
-            "kwin": "kwin_x11"}
+
+
+def write_config(folder, template, marks, binds):
+    """The window manager's configuration from wm/, with the marker bindings in MOUSEBINDINGS."""
+    text = open(os.path.join(HERE, "wm", template)).read()
+    path = os.path.join(folder, template)
+    with open(path, "w") as f:
+        f.write(text.replace("MOUSEBINDINGS", "\n".join(binds)).replace("MARK", marks))
+    return path
 
 
 def openbox_config(folder, marks):
-    """openbox.xml with a marker binding for every context x modifier x button."""
     names = {1: "Left", 2: "Middle", 3: "Right", 4: "Up", 5: "Down"}
-    binds = []
-    for context in ("Root", "Desktop", "Client", "Frame"):
-        rows = []
-        for mod, prefix in ((None, ""), ("alt", "A-"), ("super", "W-"), ("ctrl+alt", "C-A-")):
-            for button in range(1, 10):
-                name = names.get(button, "Button%d" % button)
-                mark = "ob-%s-%s-%d" % (context, mod or "none", button)
-                rows.append('<mousebind button="%s%s" action="Press"><action name="Execute">'
-                            '<command>touch %s/%s</command></action></mousebind>'
-                            % (prefix, name, marks, mark))
-        binds.append('<context name="%s">%s</context>' % (context, "".join(rows)))
-    text = open(os.path.join(HERE, "wm", "openbox.xml")).read()
-    text = text.replace("MOUSEBINDINGS", "\n".join(binds)).replace("MARK", marks)
-    path = os.path.join(folder, "rc.xml")
-    with open(path, "w") as f:
-        f.write(text)
-    return path
+    return write_config(folder, "openbox.xml", marks, [
+        '<context name="%s">%s</context>' % (context, "".join(
+            '<mousebind button="%s%s" action="Press"><action name="Execute">'
+            '<command>touch %s/ob-%s-%s-%d</command></action></mousebind>'
+            % (ob, names.get(b, "Button%d" % b), marks, context, mod or "none", b)
+            for mod, ob, _ in MODIFIERS for b in range(1, 10)))
+        for context in ("Root", "Desktop", "Client", "Frame")])
 
 
 def i3_config(folder, marks):
-    lines = [open(os.path.join(HERE, "wm", "i3.config")).read().replace("MARK", marks)]
-    for mod, prefix in ((None, ""), ("alt", "Mod1+"), ("super", "Mod4+"),
-                        ("ctrl+alt", "Control+Mod1+")):
-        for button in range(1, 10):
-            lines.append("bindsym --whole-window %sbutton%d exec touch %s/i3-%s-%d"
-                         % (prefix, button, marks, mod or "none", button))
-    path = os.path.join(folder, "i3.config")
-    with open(path, "w") as f:
-        f.write("\n".join(lines) + "\n")
-    return path
+    return write_config(folder, "i3.config", marks, [
+        "bindsym --whole-window %sbutton%d exec touch %s/i3-%s-%d" % (i3, b, marks, mod or "none", b)
+        for mod, _, i3 in MODIFIERS for b in range(1, 10)])
 
 
 class WindowManager:
@@ -89,14 +79,13 @@ class WindowManager:
         self.dir = tempfile.mkdtemp(prefix="tappy-wm-")
         self.marks = os.path.join(self.dir, "marks")
         os.mkdir(self.marks)
-        config = {"openbox": openbox_config, "i3": i3_config}.get(name)
-        config = config(self.dir, self.marks) if config else ""
-        cmd = [config if a == "CONFIG" else a for a in WMS[name]]
+        make = {"openbox": openbox_config, "i3": i3_config}.get(name)
+        config = make(self.dir, self.marks) if make else ""
         env = dict(display.env, HOME=self.dir, XDG_CONFIG_HOME=os.path.join(self.dir, "config"))
         self.log = open(os.path.join(self.dir, "wm.log"), "wb")
-        self.proc = subprocess.Popen(cmd, env=env, stdout=self.log, stderr=self.log,
+        self.proc = subprocess.Popen([config if a == "CONFIG" else a for a in WMS[name][1]],
+                                     env=env, stdout=self.log, stderr=self.log,
                                      start_new_session=True)
-        self.display = display
         for _ in range(300):
             check(self.proc.poll() is None, "%s exited at start: %s" % (name, self.output()))
             if "window id" in root_property(display, "_NET_SUPPORTING_WM_CHECK"):
@@ -105,14 +94,10 @@ class WindowManager:
             time.sleep(0.1)
         raise Failure("%s did not come up: %s" % (name, self.output()))
 
-    def output(self):
-        self.log.flush()
-        return open(self.log.name, errors="replace").read()[-2000:]
+    def __enter__(self):
+        return self
 
-    def markers(self):
-        return sorted(os.listdir(self.marks))
-
-    def close(self):
+    def __exit__(self, *exc):
         if self.proc.poll() is None:
             os.killpg(self.proc.pid, 15)
             try:
@@ -122,65 +107,60 @@ class WindowManager:
         self.log.close()
         shutil.rmtree(self.dir, ignore_errors=True)
 
+    def output(self):
+        self.log.flush()
+        return open(self.log.name, errors="replace").read()[-2000:]
+
 
 def root_property(display, name):
     r = subprocess.run(["xprop", "-root", name], env=display.env, capture_output=True)
     return r.stdout.decode(errors="replace")
 
 
-def thief(display, program, action, hold_ms=1000):
-    """Runs one attempt while a toddler types shortcuts; returns the thief's line."""
+def holds_everything(display, args, tappy, wm, what, action="none", hold_ms=0):
+    """Runs one attempt of the thief (or only its check) while a toddler types shortcuts; after
+    it Tappy must hold everything, with no key leaked and no binding fired. Returns its line."""
     toddler = subprocess.Popen(["xdotool", "key", "--delay", "25", *TODDLER], env=display.env,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    r = subprocess.run([program, action, str(hold_ms), PLACE], env=display.env,
+    r = subprocess.run([args.probe, action, str(hold_ms), PLACE], env=display.env,
                        capture_output=True, timeout=60)
     toddler.wait()
-    return r.returncode, r.stdout.decode().strip()
-
-
-def holds_everything(display, thief_program, tappy, wm, what):
-    check(tappy.alive(), "tappy died %s: %s" % (what, tappy.stderr()))
-    code, line = thief(display, thief_program, "none", 0)
-    check(code == 0, "after %s tappy does not hold everything: %s" % (what, line))
-    check(not wm.markers(), "after %s a binding fired: %s" % (what, wm.markers()))
+    line = r.stdout.decode().strip()
+    check(tappy.alive(), "tappy died on %s: %s" % (what, tappy.stderr()))
+    check(r.returncode == 0 and " leaked=0 " in line and "won_keyboard=0 won_pointer=0" in line,
+          "after %s tappy does not hold everything: %s" % (what, line))
+    check(not os.listdir(wm.marks), "a binding fired on %s: %s" % (what, os.listdir(wm.marks)))
+    return line
 
 
 def scenario(wm_name, monitors):
     def body(display, args):
-        program, thief_program = os.path.abspath(args.tappy), args.probe
         if monitors == 2:
             for name, x, primary in (("LEFT", 0, "screen"), ("RIGHT", W, "none")):
                 run(["xrandr", "--setmonitor", name, "%d/270x%d/200+%d+0" % (W, H, x), primary],
                     env=display.env)
-        wm = WindowManager(display, wm_name)
-        tappy = None
-        try:
-            tappy = Tappy(display, program, "topics")
+        with WindowManager(display, wm_name) as wm, Tappy(display, args.tappy, topics) as tappy:
             time.sleep(1.0)
-            holds_everything(display, thief_program, tappy, wm, "the start")
+            holds_everything(display, args, tappy, wm, "the start")
             figures = []
             for action in ESCAPES:
-                code, line = thief(display, thief_program, action)
-                figures.append("%s %d %s" % (wm_name, monitors, line))
+                figures.append("%s %d %s" % (wm_name, monitors,
+                                             holds_everything(display, args, tappy, wm, action,
+                                                              action, 1000)))
                 print(figures[-1])
-                check(tappy.alive(), "tappy died on %s: %s" % (action, tappy.stderr()))
-                check(code == 0, "tappy did not take everything back: " + line)
-                check(" leaked=0 " in line and "won_keyboard=0 won_pointer=0" in line,
-                      "input leaked: " + line)
-                check(not wm.markers(), "a binding fired during %s: %s" % (action, wm.markers()))
             if os.environ.get("TAPPY_WM_FIGURES"):
                 with open(os.environ["TAPPY_WM_FIGURES"], "a") as f:
                     f.write("\n".join(figures) + "\n")
 
             desktop = root_property(display, "_NET_CURRENT_DESKTOP")
-            for mod in MODIFIERS:
+            for mod, _, _ in MODIFIERS:
                 for button in range(1, 10):
                     display.xdo("mousemove", W // 2 + button, H // 2)
                     if mod:
                         display.xdo("keydown", mod, "click", button, "keyup", mod)
                     else:
                         display.xdo("click", button)
-                holds_everything(display, thief_program, tappy, wm, "%s clicks" % mod)
+                holds_everything(display, args, tappy, wm, "%s clicks" % mod)
                 check(root_property(display, "_NET_CURRENT_DESKTOP") == desktop,
                       "%s clicks changed the desktop" % mod)
 
@@ -190,18 +170,8 @@ def scenario(wm_name, monitors):
                     display.xdo(*move)
                     x = int(display.xdo("getmouselocation").split()[0].split(":")[1])
                     check(x < W, "the pointer reached the other monitor after %s" % (move,))
-                holds_everything(display, thief_program, tappy, wm, "a click at the edge")
-
-            display.xdo("mousemove", W // 2, H // 2, "click", 1)  # disarm
-            display.click(5, 5)
-            display.click(W - 5, 5)
-            code = tappy.wait_exit(20)
-            check(code == 0, "tappy did not end with status 0 after the corners (%r): %s"
-                  % (code, tappy.stderr()))
-        finally:
-            if tappy:
-                tappy.close()
-            wm.close()
+                holds_everything(display, args, tappy, wm, "a click at the edge")
+            tappy.leave_by_corners(about=False, timeout=20)
     return body
 
 
@@ -209,42 +179,25 @@ def scenario_breakgrab(display, args):
     """A keymap with grab-breaking actions (off by default): Ctrl+Alt+KP_Divide ends every grab,
     Ctrl+Alt+KP_Multiply kills the clients that hold one. Tappy says so at start, takes the grab
     back before the toddler's next key, and starts again when its connection is killed."""
-    program, thief_program = os.path.abspath(args.tappy), args.probe
     run(["setxkbmap", "-option", "grab:break_actions"], env=display.env)
-    wm = WindowManager(display, "openbox")
-    tappy = None
-    try:
-        tappy = Tappy(display, program, "topics")
+    with WindowManager(display, "openbox") as wm, Tappy(display, args.tappy, topics) as tappy:
         for _ in range(5):
             display.key("ctrl+alt+KP_Divide")
             display.key("alt+Tab")
-            holds_everything(display, thief_program, tappy, wm, "a grab-breaking key")
+            holds_everything(display, args, tappy, wm, "a grab-breaking key")
         # Ctrl+Alt+KP_Multiply kills every client that holds a grab: Tappy starts itself again
         # (the same process, so the same pid) and holds the screen once more.
         display.key("ctrl+alt+KP_Multiply")
         time.sleep(0.5)
         tappy.wait_for_window()
-        holds_everything(display, thief_program, tappy, wm, "a key that kills grabbing clients")
-        display.xdo("mousemove", W // 2, H // 2, "click", 1)
-        display.click(5, 5)
-        display.click(W - 5, 5)
-        check(tappy.wait_exit(20) == 0, "tappy did not end after the corners")
-        check("grab:break_actions" in tappy.proc.stderr.read().decode(errors="replace"),
-              "tappy did not say that the keymap breaks grabs")
-    finally:
-        if tappy:
-            tappy.close()
-        wm.close()
-
-
-def main():
-    scenarios = {"%s-%d" % (wm, n): (scenario(wm, n), W * n) for wm in WMS for n in (1, 2)}
-    scenarios["breakgrab-1"] = (scenario_breakgrab, W)
-    wanted = sys.argv[-1].split("-")[0].replace("breakgrab", "openbox")
-    tools = ("Xvfb", "xdotool", "xrandr", "xprop", "setxkbmap", "import", "convert", "sox",
-             BINARIES.get(wanted, "xdotool"))
-    return tappy_e2e.main(scenarios, tools)
+        holds_everything(display, args, tappy, wm, "a key that kills grabbing clients")
+        tappy.leave_by_corners(about=False, timeout=20)
+        check("grab:break_actions" in tappy.stderr(), "tappy did not say that the keymap breaks grabs")
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    scenarios = {"%s-%d" % (wm, n): (scenario(wm, n), W * n) for wm in WMS for n in (1, 2)}
+    scenarios["breakgrab-1"] = (scenario_breakgrab, W)
+    wanted = WMS.get(sys.argv[-1].split("-")[0].replace("breakgrab", "openbox"), ("xdotool",))[0]
+    sys.exit(main(scenarios, ("Xvfb", "xdotool", "xrandr", "xprop", "setxkbmap", "import",
+                              "convert", "sox", wanted)))

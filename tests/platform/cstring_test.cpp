@@ -26,9 +26,3 @@ TEST(CString, CompareExactAndFolded)
         EXPECT_EQ(sign(_mbsicmp(CString(r.a), CString(r.b))), r.folded);
     }
 }
-
-TEST(CString, LeftClampsItsCount)
-{
-    EXPECT_EQ(CString("ab").Left(-1), CString(""));
-    EXPECT_EQ(CString("ab").Left(5), CString("ab"));
-}

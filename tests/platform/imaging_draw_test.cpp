@@ -8,14 +8,13 @@
 #include <fstream>
 #include <string>
 
+#include "support/test_pictures.h"
+
 namespace {
-// A picture file of one colour (0xAARRGGBB), written with SDL_image, gone with the object.
-struct PictureFile {
+// A picture file of one colour (0xAARRGGBB), written with SDL_image in a folder of its own.
+struct PictureFile : testpics::TempDir {
     // lastPixel, when not 0, is the colour of the bottom-right pixel.
-    PictureFile(const std::string& name, int w, int h, Uint32 argb, Uint32 lastPixel = 0)
-        : path((std::filesystem::temp_directory_path() /
-                ("tappy_draw_" + std::to_string(::getpid()) + "_" + name + ".png"))
-                   .string())
+    PictureFile(int w, int h, Uint32 argb, Uint32 lastPixel = 0) : path(dir() + "picture.png")
     {
         SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
         SDL_FillRect(s, nullptr, argb);
@@ -26,7 +25,6 @@ struct PictureFile {
         IMG_SavePNG(s, path.c_str());
         SDL_FreeSurface(s);
     }
-    ~PictureFile() { std::filesystem::remove(path); }
     std::string path;
 };
 
@@ -67,9 +65,9 @@ bool NotWhite(Uint32 rgb)
 
 TEST(ImagingDraw, SolidPictureFillsExactlyTheRectangle)
 {
-    const PictureFile small("small", 40, 30, 0xFFFF0000);
+    const PictureFile small(40, 30, 0xFFFF0000);
     // Larger than the bitmap: reduced when decoded, and still one colour edge to edge.
-    const PictureFile large("large", 1600, 1200, 0xFFFF0000);
+    const PictureFile large(1600, 1200, 0xFFFF0000);
     const struct {
         const char* name;
         const std::string& path;
@@ -99,7 +97,7 @@ TEST(ImagingDraw, SolidPictureFillsExactlyTheRectangle)
 
 TEST(ImagingDraw, AlphaBlendsOverTheBackground)
 {
-    const PictureFile half("half", 8, 8, 0x80FF0000);
+    const PictureFile half(8, 8, 0x80FF0000);
     Canvas c(20, 20);
     DrawOnce(c, half.path, 0, 0, 16, 16);
     const Uint32 p = c.At(8, 8);
@@ -109,7 +107,7 @@ TEST(ImagingDraw, AlphaBlendsOverTheBackground)
 
     // A faint grey box around every cut-out picture is what a rounding slip here looks like.
     // (A wholly transparent picture shows nothing at all and counts as not decoding.)
-    const PictureFile clear("clear", 8, 8, 0x00000000, 0xFFFFFFFF);
+    const PictureFile clear(8, 8, 0x00000000, 0xFFFFFFFF);
     Canvas white(20, 20);
     DrawOnce(white, clear.path, 2, 2, 16, 16);
     EXPECT_EQ(white.BoxOf(NotWhite).right, 0);
@@ -118,7 +116,7 @@ TEST(ImagingDraw, AlphaBlendsOverTheBackground)
 TEST(ImagingDraw, DisposedPictureIsNotDrawnFromTheCache)
 {
     // A new picture may be given the address of a disposed one; its own pixels must show.
-    const PictureFile red("red", 4, 4, 0xFFFF0000), blue("blue", 4, 4, 0xFF0000FF);
+    const PictureFile red(4, 4, 0xFFFF0000), blue(4, 4, 0xFF0000FF);
     for (int round = 0; round < 4; ++round) {
         SCOPED_TRACE(round);
         Canvas c(10, 10);
@@ -129,16 +127,15 @@ TEST(ImagingDraw, DisposedPictureIsNotDrawnFromTheCache)
 
 TEST(ImagingDraw, UndecodablePictureDrawsNothing)
 {
-    const auto path = std::filesystem::temp_directory_path() / "tappy_draw_garbage.png";
-    std::ofstream(path, std::ios::binary) << "\x89PNG\r\n\x1a\n not really";
+    testpics::TempDir tmp;
+    testpics::WriteFile(tmp.path() / "garbage.png", "\x89PNG\r\n\x1a\n not really");
     Canvas c(20, 20);
-    GpImage* image = Picture(path.string(), 10, 10);
+    GpImage* image = Picture(tmp.dir() + "garbage.png", 10, 10);
     EXPECT_NE(Draw(c, image, 0, 0, 20, 20), Gdiplus::Ok);
     EXPECT_TRUE(image->decodeFailed);
     EXPECT_NE(Draw(c, image, 0, 0, 20, 20), Gdiplus::Ok);
     EXPECT_EQ(c.BoxOf(NotWhite).right, 0);
     GdipDisposeImage(image);
-    std::filesystem::remove(path);
 
     GpGraphics* g = reinterpret_cast<GpGraphics*>(1);
     EXPECT_NE(GdipCreateFromHDC(nullptr, &g), Gdiplus::Ok);

@@ -22,6 +22,8 @@
 #include <vector>
 
 #include <sys/stat.h>
+
+#include "support/test_pictures.h"
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -96,11 +98,6 @@ class SoundDisk : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_dir = fs::temp_directory_path() /
-                ("tappy_sound_" + std::to_string(::getpid()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(m_dir);
-        m_output = m_dir / "out.raw";
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", m_output.c_str(), 1);
         setenv("SDL_DISKAUDIODELAY", "2", 1); // faster than real time; the content is the same
@@ -109,11 +106,11 @@ protected:
     {
         SoundShutdown();
         setenv("SDL_AUDIODRIVER", "dummy", 1);
-        fs::remove_all(m_dir);
     }
 
-    fs::path m_dir;
-    fs::path m_output;
+    testpics::TempDir m_tmp;
+    const fs::path& m_dir = m_tmp.path();
+    const fs::path m_output = m_dir / "out.raw";
 };
 
 } // namespace

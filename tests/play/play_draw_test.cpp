@@ -29,22 +29,20 @@ public:
         m_bmpBack.Attach(CreateCompatibleBitmap(nullptr, kW, kH));
         CDC::SelectGdiObject(m_dcMem.GetSafeHdc(), m_bmpBack.GetSafeHandle());
     }
-    // A topic made the way the library makes one, from a picture in the images directory.
-    void AddTopic(const char* picture, const char* sound, const char* word)
+    // One topic, made the way the library makes one from a picture in the images directory, and
+    // shown at the given pulse with its sound and word, when it has them.
+    void Show(const char* picture, const char* sound, const char* word, int total)
     {
         auto* topic = new CTopic(CString(picture));
         if (sound)
             topic->GetSounds().AddUnique(CString(sound));
         if (word)
             topic->GetWords().AddUnique(CString(word));
-        m_topics.SetSize(m_topics.GetCount() + 1, false);
-        m_topics.SetAt(m_topics.GetCount() - 1, topic);
-    }
-    void Select(int topic, int sound, int word, int total)
-    {
-        m_nTopic = topic;
-        m_nSound = sound;
-        m_nWord = word;
+        m_topics.SetSize(1, false);
+        m_topics.SetAt(0, topic);
+        m_nTopic = 0;
+        m_nSound = sound ? 0 : -1;
+        m_nWord = word ? 0 : -1;
         m_nRepeatTotal = total;
     }
     void Paint()
@@ -88,8 +86,8 @@ TEST_F(PlayDraw, BottomEdgeCarriesNameLeftWordCentreSoundRight)
     for (const bool full : {true, false}) {
         SCOPED_TRACE(full ? "sound and word" : "neither sound nor word: the name alone");
         SceneWnd wnd;
-        wnd.AddTopic("red.bmp", full ? "moo.wav" : nullptr, full ? word : nullptr);
-        wnd.Select(0, full ? 0 : -1, full ? 0 : -1, 39); // the picture at its largest
+        // The picture at its largest.
+        wnd.Show("red.bmp", full ? "moo.wav" : nullptr, full ? word : nullptr, 39);
         wnd.Paint();
         const RECT name = wnd.BoxOf(IsInk, RECT{0, kH - 130, kW / 4, kH});
         const RECT middle = wnd.BoxOf(IsInk, RECT{kW / 4, kH - 130, 3 * kW / 4, kH});

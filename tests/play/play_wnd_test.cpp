@@ -21,9 +21,6 @@
 
 namespace {
 
-constexpr UINT kKeyA = 'A';
-constexpr UINT kKeyB = 'B';
-
 class TestPlayWnd : public CPlayWnd {
 public:
     TestPlayWnd() : CPlayWnd(NoServices{}) {}
@@ -31,12 +28,10 @@ public:
     void AddTopic(const std::string& name, int sounds, int words)
     {
         auto* topic = new CTopic(CString(name + ".png"));
-        for (int i = 0; i < std::max(sounds, words); ++i) {
-            if (i < sounds)
-                topic->GetSounds().AddUnique(CString(name + std::to_string(i) + ".wav"));
-            if (i < words)
-                topic->GetWords().AddUnique(CString(name + std::to_string(i)));
-        }
+        for (int i = 0; i < sounds; ++i)
+            topic->GetSounds().AddUnique(CString(name + std::to_string(i) + ".wav"));
+        for (int i = 0; i < words; ++i)
+            topic->GetWords().AddUnique(CString(name + std::to_string(i)));
         m_topics.SetSize(m_topics.GetCount() + 1, false);
         m_topics.SetAt(m_topics.GetCount() - 1, topic);
     }
@@ -49,10 +44,6 @@ public:
     void Key(UINT key, UINT repeat = 1, UINT message = WM_KEYDOWN)
     {
         SendMessage(message, key, MAKELPARAM(static_cast<WORD>(repeat), 0));
-    }
-    CString SoundPath() const
-    {
-        return GetSoundsDir() + m_topics.GetAt(m_nTopic)->GetSounds().GetAt(m_nSound);
     }
     using CPlayWnd::m_nLastKey, CPlayWnd::m_nRepeatTotal, CPlayWnd::m_nSound, CPlayWnd::m_nTopic,
         CPlayWnd::m_nWord, CPlayWnd::m_topics;
@@ -97,13 +88,13 @@ TEST_F(PlayWndTest, WorkedSequenceOfNineSteps)
     const Step steps[] = {
         {"1 first show: new choice", false, false, 0, 0, 1, true, 0, 0, true},
         {"2 the worker takes it", false, true, 0, 0, 0, false, 0, 0, false},
-        {"3 A: sound playing", false, true, WM_KEYDOWN, kKeyA, 1, false, -1, 0, false},
-        {"4 A after the end: new choice", false, false, WM_KEYDOWN, kKeyA, 1, true, 'A', 0, true},
-        {"5 A held: same key", false, true, WM_KEYDOWN, kKeyA, 10, false, 'A', 10, false},
-        {"6 A held, ended: same key", false, false, WM_KEYDOWN, kKeyA, 1, false, 'A', 11, true},
-        {"7 B: request waiting", true, false, WM_KEYDOWN, kKeyB, 1, false, -1, 11, true},
-        {"8 Alt+B held: playing", false, true, WM_SYSKEYDOWN, kKeyB, 3, false, -1, 11, false},
-        {"9 B held, ended: new choice", false, false, WM_KEYDOWN, kKeyB, 1, true, 'B', 0, true},
+        {"3 A: sound playing", false, true, WM_KEYDOWN, 'A', 1, false, -1, 0, false},
+        {"4 A after the end: new choice", false, false, WM_KEYDOWN, 'A', 1, true, 'A', 0, true},
+        {"5 A held: same key", false, true, WM_KEYDOWN, 'A', 10, false, 'A', 10, false},
+        {"6 A held, ended: same key", false, false, WM_KEYDOWN, 'A', 1, false, 'A', 11, true},
+        {"7 B: request waiting", true, false, WM_KEYDOWN, 'B', 1, false, -1, 11, true},
+        {"8 Alt+B held: playing", false, true, WM_SYSKEYDOWN, 'B', 3, false, -1, 11, false},
+        {"9 B held, ended: new choice", false, false, WM_KEYDOWN, 'B', 1, true, 'B', 0, true},
     };
 
     TestPlayWnd wnd;
@@ -134,7 +125,9 @@ TEST_F(PlayWndTest, WorkedSequenceOfNineSteps)
         if (s.request) {
             EXPECT_TRUE(wnd.m_nSound >= 0 && wnd.m_nSound < 3);
             EXPECT_TRUE(g_bSoundPending);
-            EXPECT_EQ(g_strSoundPath, wnd.SoundPath());
+            EXPECT_EQ(g_strSoundPath,
+                      GetSoundsDir() +
+                          wnd.m_topics.GetAt(wnd.m_nTopic)->GetSounds().GetAt(wnd.m_nSound));
         } else {
             EXPECT_EQ(wnd.m_nSound, soundBefore);
             EXPECT_EQ(g_bSoundPending, s.pending);
@@ -144,7 +137,7 @@ TEST_F(PlayWndTest, WorkedSequenceOfNineSteps)
     // A later show (after a hide) neither reloads nor makes a new choice.
     const int topic = wnd.m_nTopic;
     wnd.SendMessage(WM_SHOWWINDOW, TRUE, 0);
-    EXPECT_EQ(wnd.m_nLastKey, static_cast<int>(kKeyB));
+    EXPECT_EQ(wnd.m_nLastKey, int{'B'});
     EXPECT_EQ(wnd.m_nTopic, topic);
 }
 
@@ -163,10 +156,10 @@ TEST_F(PlayWndTest, SameKeyAddsItsRepeatCountAndKeepsTheTotalInRange)
         wnd.AddTopic("cat", 1, 1);
         wnd.FirstChoice();
         g_bSoundPending = false;
-        wnd.Key(kKeyA);
+        wnd.Key('A');
         wnd.m_nRepeatTotal = r.before;
         g_bSoundPlaying = true;
-        wnd.Key(kKeyA, r.repeat);
+        wnd.Key('A', r.repeat);
         EXPECT_EQ(wnd.m_nRepeatTotal, r.after);
         EXPECT_GE(wnd.m_nRepeatTotal, 0);
         EXPECT_EQ(wnd.m_nRepeatTotal % 80, (static_cast<long long>(r.before) + r.repeat) % 80);
@@ -183,7 +176,7 @@ TEST_F(PlayWndTest, KeysRaceARunningWorkerSafely)
     StartSoundWorker();
     wnd.FirstChoice();
     for (int i = 0; i < 3000; ++i) {
-        wnd.Key(kKeyA + static_cast<UINT>(i % 3), 1, i % 2 ? WM_KEYDOWN : WM_SYSKEYDOWN);
+        wnd.Key('A' + static_cast<UINT>(i % 3), 1, i % 2 ? WM_KEYDOWN : WM_SYSKEYDOWN);
         if (i % 20 == 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -198,17 +191,20 @@ TEST_F(PlayWndTest, KeysRaceARunningWorkerSafely)
 }
 
 namespace {
-// Topics whose pictures are real files, on a screen of its own size.
+// Topics whose pictures are real files in images/ (good ones, or honest headers over broken
+// bodies), on a screen of its own size.
 class PictureLibraryWnd : public TestPlayWnd {
 public:
-    explicit PictureLibraryWnd(const std::vector<std::string>& names)
+    explicit PictureLibraryWnd(const std::vector<bool>& good)
     {
+        std::filesystem::create_directory(m_dir.path() / "images");
+        SetMediaDirs(CString(m_dir.dir().c_str()));
         m_rcScreen = RECT{0, 0, 200, 150};
-        for (const std::string& name : names) {
-            auto* topic = new CTopic(CString(name.c_str()));
-            const int n = m_topics.GetCount() + 1;
-            m_topics.SetSize(n, false);
-            m_topics.SetAt(n - 1, topic);
+        for (std::size_t i = 0; i < good.size(); ++i) {
+            const std::string name = (good[i] ? "good" : "broken") + std::to_string(i);
+            testpics::WriteFile(m_dir.path() / "images" / (name + ".png"),
+                                good[i] ? testpics::Png(8, 6) : testpics::PngClaiming(40, 30, 64));
+            AddTopic(name, 0, 0);
         }
     }
     std::vector<GpImage*> Pictures() const
@@ -218,47 +214,28 @@ public:
             all.push_back(m_topics.GetAt(i)->GetPicture()->GetNativeImage());
         return all;
     }
+    testpics::TempDir m_dir;
 };
 } // namespace
 
 TEST_F(PlayWndTest, PictureThatDoesNotDecodeDropsItsTopicAndTheSamePressShowsAnother)
 {
-    // Four pictures with honest headers and broken bodies beside one good one: every new
-    // choice shows the good one, and the broken ones leave the library as they are met.
-    testpics::TempDir tmp;
-    std::filesystem::create_directory(tmp.path() / "images");
-    SetMediaDirs(CString(tmp.dir().c_str()));
-    std::vector<std::string> names = {"good.png"};
-    testpics::WriteFile(tmp.path() / "images" / "good.png", testpics::Png(8, 6));
-    for (int i = 0; i < 4; ++i) {
-        names.push_back("broken" + std::to_string(i) + ".png");
-        testpics::WriteFile(tmp.path() / "images" / names.back(),
-                            testpics::PngClaiming(40, 30, 64));
-    }
+    // Four broken pictures beside one good one: every new choice shows the good one, and the
+    // broken ones leave the library as they are met.
     crt::srand(7);
-    PictureLibraryWnd wnd(names);
-    ASSERT_EQ(wnd.m_topics.GetCount(), 5);
+    PictureLibraryWnd wnd({true, false, false, false, false});
     wnd.FirstChoice();
     for (UINT key = 'A'; key < 'A' + 20; ++key) {
         wnd.Key(key);
         ASSERT_GE(wnd.m_nTopic, 0);
-        EXPECT_EQ(wnd.m_topics.GetAt(wnd.m_nTopic)->GetName(), CString("good.png"));
+        EXPECT_EQ(wnd.m_topics.GetAt(wnd.m_nTopic)->GetName(), CString("good0.png"));
     }
     EXPECT_EQ(wnd.m_topics.GetCount(), 1);
 }
 
 TEST_F(PlayWndTest, BackgroundCheckRemovesBrokenPicturesBeforeTheyAreChosen)
 {
-    testpics::TempDir tmp;
-    std::filesystem::create_directory(tmp.path() / "images");
-    SetMediaDirs(CString(tmp.dir().c_str()));
-    std::vector<std::string> names;
-    for (int i = 0; i < 6; ++i) {
-        names.push_back("p" + std::to_string(i) + ".png");
-        testpics::WriteFile(tmp.path() / "images" / names.back(),
-                            i % 2 ? testpics::PngClaiming(40, 30, 64) : testpics::Png(8, 6));
-    }
-    PictureLibraryWnd wnd(names);
+    PictureLibraryWnd wnd({true, false, true, false, true, false});
     wnd.FirstChoice();
     const auto pictures = wnd.Pictures();
     ImagingVerifyInBackground(pictures.data(), static_cast<int>(pictures.size()), 200, 150);

@@ -28,7 +28,6 @@ public:
                 row[x] = SDL_MapRGB(s->format, x & 0xFF, y & 0xFF, (x ^ y) & 0xFF);
         }
     }
-    int Width() const { return m_rcScreen.right - m_rcScreen.left; }
     SDL_Surface* BackBuffer() const { return m_dcMem.m_hDC->surface; }
 
     int m_nDraws = 0;
@@ -46,31 +45,23 @@ void PushEvent(SDL_Event event)
     ASSERT_EQ(SDL_PushEvent(&event), 1);
 }
 
-// The dummy driver cannot grab, and says so on stderr; that notice is expected here.
-bool Create(CBufferedWnd& wnd)
-{
-    testing::internal::CaptureStderr();
-    const bool created = wnd.CreateFullScreen("Tappy", nullptr);
-    testing::internal::GetCapturedStderr();
-    return created;
-}
-
-void PushClick(const CWnd& wnd, int x, int y, Uint8 button = SDL_BUTTON_LEFT)
+void PushClick(const CWnd& wnd, int x, int y)
 {
     SDL_Event e{};
     e.type = SDL_MOUSEBUTTONDOWN;
     e.button.windowID = SDL_GetWindowID(wnd.m_hWnd->window);
-    e.button.button = button;
+    e.button.button = SDL_BUTTON_LEFT;
     e.button.state = SDL_PRESSED;
     e.button.x = x;
     e.button.y = y;
     PushEvent(e);
 }
 
-// A key pressed and released, a move to the top-right corner and a button release: none of
-// them is a press, so none may arm, disarm or close.
+// A key pressed and released, a move to the top-right corner, a button release, a window manager's
+// close request and a quit: none of them is a press, so none may arm, disarm or close.
 void PushNoise(const CWnd& wnd)
 {
+    const Uint32 id = SDL_GetWindowID(wnd.m_hWnd->window);
     SDL_Event e{};
     e.key.keysym = {SDL_SCANCODE_A, SDLK_a, 0, 0};
     for (const Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
@@ -79,12 +70,19 @@ void PushNoise(const CWnd& wnd)
     }
     e = SDL_Event{};
     e.type = SDL_MOUSEMOTION;
-    e.motion.windowID = SDL_GetWindowID(wnd.m_hWnd->window);
+    e.motion.windowID = id;
     e.motion.x = 1010;
     e.motion.y = 5;
     PushEvent(e);
     e.type = SDL_MOUSEBUTTONUP;
     e.button.button = SDL_BUTTON_LEFT;
+    PushEvent(e);
+    e = SDL_Event{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.event = SDL_WINDOWEVENT_CLOSE;
+    e.window.windowID = id;
+    PushEvent(e);
+    e.type = SDL_QUIT;
     PushEvent(e);
 }
 
@@ -92,8 +90,11 @@ class BufferedWnd : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(Create(m_wnd));
-        ASSERT_EQ(m_wnd.Width(), 1024) << "the gesture rows assume the dummy driver's screen";
+        // The dummy driver cannot grab, and says so on stderr; that notice is expected here.
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(m_wnd.CreateFullScreen("Tappy", nullptr));
+        testing::internal::GetCapturedStderr();
+        ASSERT_EQ(m_wnd.BackBuffer()->w, 1024) << "the corners assume the dummy driver's screen";
         Pump();
     }
     CTestWnd m_wnd;
@@ -135,22 +136,10 @@ TEST(BufferedWndGesture, CornerPresses)
 
 TEST_F(BufferedWnd, CloseRequestsBeforeTheGestureAreDropped)
 {
-    const Uint32 id = SDL_GetWindowID(m_wnd.m_hWnd->window);
-    PushClick(m_wnd, 5, 5); // armed; the requests below must not disturb that
-    SDL_Event close{};
-    close.type = SDL_WINDOWEVENT;
-    close.window.event = SDL_WINDOWEVENT_CLOSE;
-    close.window.windowID = id;
-    PushEvent(close);
-    SDL_Event quit{};
-    quit.type = SDL_QUIT;
-    PushEvent(quit);
+    PushClick(m_wnd, 5, 5); // armed; nothing below may disturb that
+    PushNoise(m_wnd);
     Pump();
     SendMessageA(m_wnd.m_hWnd, WM_CLOSE, 0, 0);
-    ASSERT_NE(m_wnd.m_hWnd, nullptr);
-
-    PushNoise(m_wnd); // keys, moves and releases neither disarm nor close
-    Pump();
     ASSERT_NE(m_wnd.m_hWnd, nullptr);
     PushClick(m_wnd, 1010, 5);
     Pump();
@@ -160,31 +149,25 @@ TEST_F(BufferedWnd, CloseRequestsBeforeTheGestureAreDropped)
 TEST_F(BufferedWnd, EachPaintDrawsOnceAndCopiesTheWholeBuffer)
 {
     SDL_Surface* screen = SDL_GetWindowSurface(m_wnd.m_hWnd->window);
-    ASSERT_NE(screen, nullptr);
     SDL_Surface* back = m_wnd.BackBuffer();
-    ASSERT_EQ(back->w, 1024);
-    ASSERT_EQ(back->h, 768);
-    ASSERT_EQ(screen->w, back->w);
-    ASSERT_EQ(screen->h, back->h);
-    {
-        const int before = m_wnd.m_nDraws;
-        SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 1, 2, 3));
-        RECT corner{0, 0, 10, 10}; // only a corner invalid: the whole screen is still copied
-        InvalidateRect(m_wnd.m_hWnd, &corner, FALSE);
-        Pump();
-        EXPECT_EQ(m_wnd.m_nDraws, before + 1);
-        int mismatches = 0;
-        for (int y = 0; y < back->h; ++y)
-            for (int x = 0; x < back->w; ++x) {
-                Uint8 r1, g1, b1, r2, g2, b2;
-                SDL_GetRGB(static_cast<const Uint32*>(back->pixels)[y * back->pitch / 4 + x],
-                           back->format, &r1, &g1, &b1);
-                SDL_GetRGB(static_cast<const Uint32*>(screen->pixels)[y * screen->pitch / 4 + x],
-                           screen->format, &r2, &g2, &b2);
-                mismatches += (r1 != r2 || g1 != g2 || b1 != b2);
-            }
-        EXPECT_EQ(mismatches, 0);
-    }
+    ASSERT_TRUE(screen && screen->w == back->w && screen->h == back->h && back->h == 768);
+    const int before = m_wnd.m_nDraws;
+    SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 1, 2, 3));
+    RECT corner{0, 0, 10, 10}; // only a corner invalid: the whole screen is still copied
+    InvalidateRect(m_wnd.m_hWnd, &corner, FALSE);
+    Pump();
+    EXPECT_EQ(m_wnd.m_nDraws, before + 1);
+    const auto rgb = [](const SDL_Surface* s, int x, int y) {
+        Uint8 c[3];
+        SDL_GetRGB(static_cast<const Uint32*>(s->pixels)[y * s->pitch / 4 + x], s->format, &c[0],
+                   &c[1], &c[2]);
+        return c[0] << 16 | c[1] << 8 | c[2];
+    };
+    int mismatches = 0;
+    for (int y = 0; y < back->h; ++y)
+        for (int x = 0; x < back->w; ++x)
+            mismatches += rgb(back, x, y) != rgb(screen, x, y);
+    EXPECT_EQ(mismatches, 0);
 }
 
 TEST_F(BufferedWnd, InvalidationsCoalesceIntoOnePaint)

@@ -77,56 +77,37 @@ protected:
 
 } // namespace
 
-TEST_F(SoundWorkerTest, TwoRequestsBeforeItWakesPlayOnlyTheSecond)
+TEST_F(SoundWorkerTest, OnlyTheNewestRequestPlaysAndAnEmptyPathIsTakenSilently)
 {
     PostSoundRequest("first.wav");
     PostSoundRequest("second.wav");
     StartSoundWorker();
     ASSERT_TRUE(WaitFor(Idle));
-    StopSoundWorker();
-    EXPECT_EQ(Played(), std::vector<std::string>{"second.wav"});
-}
-
-TEST_F(SoundWorkerTest, EmptyPathIsTakenAndPlaysNothing)
-{
     PostSoundRequest("");
-    StartSoundWorker();
     ASSERT_TRUE(WaitFor(Idle));
-    EXPECT_TRUE(Played().empty());
-
     PostSoundRequest("after.wav");
-    ASSERT_TRUE(WaitFor([] { return Played().size() == 1; }));
-    EXPECT_EQ(Played(), std::vector<std::string>{"after.wav"});
+    ASSERT_TRUE(WaitFor([] { return Played().size() == 2; }));
+    EXPECT_EQ(Played(), (std::vector<std::string>{"second.wav", "after.wav"}));
 }
 
-TEST_F(SoundWorkerTest, StopWhileASoundPlaysWaitsForItsEndAndTakesNoMore)
+TEST_F(SoundWorkerTest, StopWaitsForTheSoundToEndOrHaltsItAndTakesNoMore)
 {
-    SetSoundPlayFunction(&PlayUntil<g_bWorkerStop>);
-    PostSoundRequest("long.wav");
-    StartSoundWorker();
-    ASSERT_TRUE(WaitFor([] { return g_entered.load(); }));
-    PostSoundRequest("never.wav");
+    for (const bool endsOnStop : {true, false}) {
+        SCOPED_TRACE(endsOnStop ? "a sound that ends within the wait" : "one of three hours");
+        SetUp();
+        SetSoundPlayFunction(endsOnStop ? &PlayUntil<g_bWorkerStop> : &PlayUntil<g_halted>);
+        PostSoundRequest("long.wav");
+        StartSoundWorker();
+        ASSERT_TRUE(WaitFor([] { return g_entered.load(); }));
+        PostSoundRequest("never.wav");
 
-    StopSoundWorker();
-    EXPECT_TRUE(g_ended);
-    EXPECT_FALSE(g_halted); // it ended by itself within the wait
-    EXPECT_FALSE(g_bWorkerRunning);
-    EXPECT_TRUE(g_bSoundPending);
-    EXPECT_EQ(Played(), std::vector<std::string>{"long.wav"});
-}
-
-TEST_F(SoundWorkerTest, StopHaltsASoundThatDoesNotEndWithinTheWait)
-{
-    SetSoundPlayFunction(&PlayUntil<g_halted>);
-    PostSoundRequest("three-hours.wav");
-    StartSoundWorker();
-    ASSERT_TRUE(WaitFor([] { return g_entered.load(); }));
-
-    StopSoundWorker();
-    EXPECT_TRUE(g_halted);
-    EXPECT_TRUE(g_ended);
-    EXPECT_FALSE(g_bWorkerRunning);
-    EXPECT_EQ(Played(), std::vector<std::string>{"three-hours.wav"});
+        StopSoundWorker();
+        EXPECT_TRUE(g_ended);
+        EXPECT_EQ(g_halted, !endsOnStop);
+        EXPECT_FALSE(g_bWorkerRunning);
+        EXPECT_TRUE(g_bSoundPending);
+        EXPECT_EQ(Played(), std::vector<std::string>{"long.wav"});
+    }
 }
 
 TEST_F(SoundWorkerTest, StopReturnsWhenTheWorkerNeverStartedOrHasJustStarted)

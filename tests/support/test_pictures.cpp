@@ -1,57 +1,13 @@
 #include "test_pictures.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
+#include <zlib.h>
 
 namespace testpics {
 namespace {
-// 3 x 2 red pictures as a stock encoder writes them.
-const char* const kJpeg =
-    "ffd8ffe000104a46494600010100000100010000ffdb004300100b0c0e0c0a100e0d0e1211101318281a1816"
-    "16183123251d283a333d3c3933383740485c4e404457453738506d51575f626768673e4d71797064785c6567"
-    "63ffdb0043011112121815182f1a1a2f63423842636363636363636363636363636363636363636363636363"
-    "6363636363636363636363636363636363636363636363636363ffc000110800020003030122000211010311"
-    "01ffc4001500010100000000000000000000000000000005ffc4001410010000000000000000000000000000"
-    "0000ffc4001501010100000000000000000000000000000506ffc40014110100000000000000000000000000"
-    "000000ffda000c03010002110311003f008a00b5e3ffd9";
-const char* const kGif =
-    "47494638396103000200f00000ff000000000021f90400000000002c0000000003000200000202845f003b";
-const char* const kWebpLossy =
-    "524946463c000000574542505650382030000000d001009d012a0300020002003425a00274ba01f80003b000"
-    "fef0c40bff20b96175c8d7ff203fe407fc80fff8f2000000";
-const char* const kWebpLossless =
-    "524946461c000000574542505650384c0f0000002f024000000710fd8ffe0722a2ff0100";
-const char* const kWebpAlpha =
-    "524946465e00000057454250565038580a00000010000000020000010000414c504807000000007f7f7f7f7f"
-    "7f005650382030000000d001009d012a0300020002003425a00274ba01f80003b000fef0c40bff20b96175c8"
-    "d7ff203fe407fc80fff8f2000000";
-const char* const kTiffIntel =
-    "49492a002c000000ffff00000000ffff00000000ffff00000000ffff00000000ffff00000000ffff00000000"
-    "0f000001030001000000030000000101030001000000020000000201030003000000e6000000030103000100"
-    "0000010000000601030001000000020000000a01030001000000010000001101040001000000080000001201"
-    "0300010000000100000015010300010000000300000016010300010000000200000017010400010000002400"
-    "00001c01030001000000010000002901030002000000000001003e010500020000001c0100003f0105000600"
-    "0000ec0000000000000010001000100085eb510000008000c3f5a80000000002cdcc4c0000000001cdcc4c00"
-    "00008000cdcc4c00000000028fc2f50000000010371aa000000000022b870a0000002000";
-const char* const kTiffMotorola =
-    "4d4d002a0000002cffff00000000ffff00000000ffff00000000ffff00000000ffff00000000ffff00000000"
-    "000f0100000300000001000300000101000300000001000200000102000300000003000000e6010300030000"
-    "000100010000010600030000000100020000010a000300000001000100000111000400000001000000080112"
-    "0003000000010001000001150003000000010003000001160003000000010002000001170004000000010000"
-    "0024011c00030000000100010000012900030000000200000001013e0005000000020000011c013f00050000"
-    "0006000000ec000000000010001000100051eb850080000000a8f5c302000000004ccccd01000000004ccccd"
-    "00800000004ccccd0200000000f5c28f1000000000a01a3702000000000a872b00200000";
-
-std::string FromHex(const char* hex)
-{
-    std::string bytes;
-    for (; hex[0] && hex[1]; hex += 2)
-        bytes += static_cast<char>(std::stoi(std::string(hex, 2), nullptr, 16));
-    return bytes;
-}
-
 void Put(std::string& s, std::uint32_t v, int bytes, bool bigEndian = false)
 {
     for (int i = 0; i < bytes; ++i)
@@ -62,14 +18,8 @@ void Chunk(std::string& png, const char* type, const std::string& data)
 {
     Put(png, static_cast<std::uint32_t>(data.size()), 4, true);
     const std::string body = type + data;
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (const char c : body) {
-        crc ^= static_cast<unsigned char>(c);
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
     png += body;
-    Put(png, ~crc, 4, true);
+    Put(png, crc32(0, reinterpret_cast<const Bytef*>(body.data()), body.size()), 4, true);
 }
 
 std::string PngWith(std::uint32_t w, std::uint32_t h, const std::string& idat)
@@ -92,20 +42,12 @@ std::string Png(std::uint32_t w, std::uint32_t h)
         for (std::uint32_t x = 0; x < w * 3; ++x)
             raw += static_cast<char>(x * 20 + y * 40);
     }
-    std::string z("\x78\x01", 2); // zlib of stored blocks
-    std::uint32_t a = 1, b = 0;
-    for (std::size_t pos = 0; pos < raw.size() || pos == 0; pos += 65535) {
-        const std::size_t n = std::min<std::size_t>(65535, raw.size() - pos);
-        z += static_cast<char>(pos + n == raw.size());
-        Put(z, static_cast<std::uint32_t>(n), 2);
-        Put(z, static_cast<std::uint32_t>(~n), 2);
-        z += raw.substr(pos, n);
-    }
-    for (const char c : raw) {
-        a = (a + static_cast<unsigned char>(c)) % 65521;
-        b = (b + a) % 65521;
-    }
-    Put(z, (b << 16) | a, 4, true);
+    // Stored, not compressed: the decoder reads every byte of every row.
+    uLongf size = compressBound(raw.size());
+    std::string z(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(z.data()), &size, reinterpret_cast<const Bytef*>(raw.data()),
+              raw.size(), Z_NO_COMPRESSION);
+    z.resize(size);
     return PngWith(w, h, z);
 }
 
@@ -140,32 +82,42 @@ void PutInt(std::string& s, std::uint32_t v, int bytes, bool bigEndian)
 
 std::string Wav()
 {
-    return FromHex("524946462c00000057415645666d74201000000001000100401f0000401f0000010008006461"
-                   "746108000000") +
-           std::string(8, '\x80');
+    // 8 kHz mono 8-bit PCM, eight samples of silence.
+    const std::string header(
+        "RIFF,\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x40\x1F\0\0\x40\x1F\0\0\x01\0\x08\0"
+        "data\x08\0\0\0",
+        44);
+    return header + std::string(8, '\x80');
 }
 
 std::vector<Sample> Samples()
 {
-    return {
-        {"rgb.png", Png(5, 4), 5, 4},
-        {"rgb.bmp", Bmp(7, 3), 7, 3},
-        {"red.jpg", FromHex(kJpeg), 3, 2},
-        {"red.gif", FromHex(kGif), 3, 2},
-        {"lossy.webp", FromHex(kWebpLossy), 3, 2},
-        {"lossless.webp", FromHex(kWebpLossless), 3, 2},
-        {"alpha.webp", FromHex(kWebpAlpha), 3, 2},
-        {"intel.tiff", FromHex(kTiffIntel), 3, 2},
-        {"motorola.tiff", FromHex(kTiffMotorola), 3, 2},
+    const struct {
+        const char* name;
+        unsigned width, height;
+    } shown[] = {
+        {"rgb.png", 5, 4},       {"big.png", 90, 70},         {"rgb.bmp", 7, 3},
+        {"big.bmp", 33, 17},     {"runs.bmp", 4, 2},          {"red.jpg", 3, 2},
+        {"photo.jpg", 64, 48},   {"progressive.jpg", 64, 48}, {"sideways.jpg", 48, 64},
+        {"red.gif", 3, 2},       {"interlaced.gif", 3, 2},    {"lossy.webp", 3, 2},
+        {"lossless.webp", 3, 2}, {"alpha.webp", 3, 2},        {"intel.tiff", 3, 2},
+        {"motorola.tiff", 3, 2}, {"tiny.qoi", 70, 9},         {"phone.heic", 64, 48},
+        {"phone.avif", 64, 48},
     };
+    std::vector<Sample> samples;
+    for (const auto& s : shown)
+        samples.push_back({s.name, SampleBytes(s.name), s.width, s.height});
+    return samples;
 }
 
 std::string SampleBytes(const char* name)
 {
-    for (const auto& s : Samples())
-        if (std::string(s.name) == name)
-            return s.bytes;
-    throw std::invalid_argument(name);
+    // Beside this file's folder (the build names sources by their full path).
+    const auto dir = std::filesystem::path(__FILE__).parent_path().parent_path();
+    std::ifstream in(dir / "fuzz" / "corpus" / "fuzz_picture_decode" / name, std::ios::binary);
+    if (!in)
+        throw std::invalid_argument(name);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes)

@@ -1,6 +1,6 @@
 #pragma once
 // Real small pictures and wave files written without an image library (PNG with stored deflate
-// blocks, plain BMP, tiny encoder output for the rest), and a temporary folder.
+// blocks by zlib, plain BMP), the sample pictures of every format, and a temporary folder.
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -21,7 +21,10 @@ struct Sample {
     unsigned width;
     unsigned height;
 };
-// One picture of every format the loader sizes, both TIFF byte orders, all three WebP kinds.
+// One picture of every format the codec reads, both TIFF byte orders, all three WebP kinds, a
+// baseline, a progressive and a sideways (EXIF orientation 6) JPEG of a left half red and a right
+// half blue, at their sizes as shown. They are the picture fuzzers' committed seeds, read from
+// tests/fuzz/corpus/fuzz_picture_decode (where tests/fuzz/corpus/README says how they were made).
 std::vector<Sample> Samples();
 std::string SampleBytes(const char* name);
 
