@@ -36,6 +36,16 @@ XEvent Focus(int type, Window window, int mode, int detail)
     return e;
 }
 
+XEvent Crossing(int type, Window window, int mode)
+{
+    XEvent e{};
+    e.xcrossing.type = type;
+    e.xcrossing.window = window;
+    e.xcrossing.mode = mode;
+    e.xcrossing.detail = NotifyInferior;
+    return e;
+}
+
 TEST(X11Lock, FocusEvents)
 {
     struct Row {
@@ -56,6 +66,9 @@ TEST(X11Lock, FocusEvents)
         {"focus back on ours", Focus(FocusIn, kKeys, NotifyNormal, NotifyNonlinear), 0},
         {"pointer detail", Focus(FocusOut, kRoot, NotifyNormal, NotifyPointer), 0},
         {"another program's window", Focus(FocusOut, kOther, NotifyUngrab, NotifyNonlinear), 0},
+        {"pointer grab ended", Crossing(LeaveNotify, kRoot, NotifyUngrab), REASSERT_GRAB},
+        {"pointer grab begun", Crossing(EnterNotify, kRoot, NotifyGrab), 0},
+        {"pointer moved over the root", Crossing(EnterNotify, kRoot, NotifyNormal), 0},
     };
     // clang-format on
     for (const Row& row : rows)
