@@ -93,8 +93,11 @@ class Input:
         check(self.out.read(20) == "ready", "the input client did not start")
 
     def send(self, *words):
-        self.proc.stdin.write((" ".join(map(str, words)) + "\n").encode())
-        self.proc.stdin.flush()
+        try:
+            self.proc.stdin.write((" ".join(map(str, words)) + "\n").encode())
+            self.proc.stdin.flush()
+        except BrokenPipeError:
+            raise Failure("the input client ended (status %s)" % self.proc.poll())
         reply = self.out.read(20)
         check(reply == "ok", "the input client answered %r to %s" % (reply, words))
 
