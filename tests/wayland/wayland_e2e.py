@@ -249,6 +249,8 @@ def check_shortcuts(sway, tappy, keys):
     check(not fired, "shortcuts reached sway while Tappy ran: %s" % fired)
     check_holding(sway, tappy, "the shortcuts")
     for output in sway.msg("get_outputs"):
+        # A window that has just gone full screen may not have drawn its new size yet.
+        wait_until(lambda: sway.background_at(output["name"]) is None, SETTLE_LIMIT, 0.5)
         at = sway.background_at(output["name"])
         check(at is None, "the desktop's background shows on %s at %s" % (output["name"], at))
 
