@@ -352,6 +352,7 @@ def main():
         scenario(sway, args)
     except Failure as e:
         print("FAIL:", e)
+        print("sway's log ends:\n" + "\n".join(sway.output().splitlines()[-15:]))
         return 1
     finally:
         sway.close()
