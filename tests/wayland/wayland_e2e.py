@@ -284,7 +284,12 @@ def check_pointer_kept(sway, tappy, keys):
         check_holding(sway, tappy, "a click at (%d, %d) on the other output" % (x, y))
 
 
+def tappy_windows(sway):
+    return [v["id"] for v in sway.views() if v.get("app_id") == "tappy"]
+
+
 def check_instance(sway, tappy):
+    before = tappy_windows(sway)
     try:
         second = subprocess.run([tappy.program], env=tappy.env, cwd="/", capture_output=True,
                                 timeout=START_LIMIT)
@@ -293,6 +298,8 @@ def check_instance(sway, tappy):
     check(second.returncode == 0, "a second start exited %d:\n%s"
           % (second.returncode, second.stderr.decode(errors="replace")[-2000:]))
     check_holding(sway, tappy, "a second start")
+    check(tappy_windows(sway) == before, "a second start left other tappy windows: %s"
+          % describe(sway.views()))
 
 
 def leave_by_corners(sway, tappy, keys):
