@@ -349,12 +349,16 @@ def main():
     parser.add_argument("outputs", type=int, choices=(1, 2))
     args = parser.parse_args()
     args.tappy, args.input = os.path.abspath(args.tappy), os.path.abspath(args.input)
-    for tool in ("sway", "swaymsg", "swaybg", "swayidle", "grim", "Xwayland", "setpriv"):
+    for tool in ("sway", "swaymsg", "swaybg", "swayidle", "grim", "Xwayland", "xhost", "setpriv"):
         if not shutil.which(tool):
             print("SKIP: %s is not installed" % tool)
             return SKIP
     started = time.monotonic()
-    sway = Sway(args.outputs, BINDINGS)
+    try:
+        sway = Sway(args.outputs, BINDINGS)
+    except Failure as e:
+        print("FAIL:", e)
+        return 1
     try:
         scenario(sway, args)
     except Failure as e:
