@@ -30,6 +30,7 @@ import sys
 import threading
 import time
 
+sys.dont_write_bytecode = True  # no caches left in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from sway import H, W, Failure, Sway, check, wait_until  # noqa: E402
 
