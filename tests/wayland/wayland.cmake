@@ -36,5 +36,5 @@ foreach(outputs 1 2)
         COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/wayland_e2e.py
                 --tappy $<TARGET_FILE:tappy> --input $<TARGET_FILE:wl_input> ${outputs})
     set_tests_properties(e2e_wayland_${outputs} PROPERTIES
-        LABELS "e2e;wayland" SKIP_RETURN_CODE 77 TIMEOUT 240)
+        LABELS "e2e;wayland" SKIP_RETURN_CODE 77 TIMEOUT 240 ENVIRONMENT "${TAPPY_HEADLESS_ENV}")
 endforeach()
