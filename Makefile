@@ -14,9 +14,13 @@ BUILD_DEPS = cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-image-dev libs
              libsdl2-mixer-dev libfontconfig-dev libx11-dev libxrandr-dev libxss-dev libjpeg-dev libpng-dev libgif-dev libwebp-dev libtiff-dev \
              libheif-dev libgtest-dev libbenchmark-dev libwayland-dev wayland-protocols libxkbcommon-dev \
              fonts-dejavu-core
+# The Wayland tests' input client (tests/wayland) is built with the tests.
+BUILD_DEPS += libwayland-dev libwayland-bin libxkbcommon-dev wayland-protocols
 # The window managers the lock is tested under (wm_e2e.py); dbus runs xfwm4's settings and mutter.
 WM_DEPS = openbox xfwm4 xfce4-panel i3-wm mutter dbus
 TEST_DEPS = xvfb xdotool imagemagick sox x11-utils x11-xserver-utils python3 clang-format $(WM_DEPS)
+# The compositor the Wayland lock is tested under (tests/wayland), its screenshots and idle timer.
+TEST_DEPS += sway swaybg grim swayidle xwayland
 # A much larger desktop, tested only by `make test-desktops`.
 DESKTOP_DEPS = kwin-x11
 FUZZ_DEPS = clang libclang-rt-14-dev

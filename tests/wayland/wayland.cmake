@@ -1,0 +1,40 @@
+# Tappy's lock on a Wayland compositor (wayland_e2e.py, headless sway through support/sway.py),
+# driven by wl_input: a virtual keyboard and pointer, and a plain window that takes the focus.
+# The two wlroots protocols' XML is kept beside it (protocols/NOTES.md); xdg-shell comes from
+# wayland-protocols. The C glue is generated at build time.
+find_package(Python3 COMPONENTS Interpreter)
+pkg_check_modules(WL_INPUT IMPORTED_TARGET wayland-client xkbcommon)
+pkg_check_modules(WL_PROTOCOLS wayland-protocols)
+find_program(WAYLAND_SCANNER wayland-scanner)
+if(NOT (Python3_FOUND AND WL_INPUT_FOUND AND WL_PROTOCOLS_FOUND AND WAYLAND_SCANNER))
+    message(STATUS "wayland-client, xkbcommon, wayland-protocols or wayland-scanner not found: "
+                   "the Wayland end-to-end tests are left out")
+    return()
+endif()
+pkg_get_variable(WL_PROTOCOLS_DIR wayland-protocols pkgdatadir)
+
+set(glue_dir ${CMAKE_CURRENT_BINARY_DIR}/wl_input_glue)
+set(glue_sources)
+foreach(xml ${CMAKE_CURRENT_LIST_DIR}/protocols/virtual-keyboard-unstable-v1.xml
+            ${CMAKE_CURRENT_LIST_DIR}/protocols/wlr-virtual-pointer-unstable-v1.xml
+            ${WL_PROTOCOLS_DIR}/stable/xdg-shell/xdg-shell.xml)
+    get_filename_component(name ${xml} NAME_WE)
+    add_custom_command(
+        OUTPUT ${glue_dir}/${name}-client-protocol.h ${glue_dir}/${name}-protocol.c
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${glue_dir}
+        COMMAND ${WAYLAND_SCANNER} client-header ${xml} ${glue_dir}/${name}-client-protocol.h
+        COMMAND ${WAYLAND_SCANNER} private-code ${xml} ${glue_dir}/${name}-protocol.c
+        DEPENDS ${xml} VERBATIM)
+    list(APPEND glue_sources ${glue_dir}/${name}-client-protocol.h ${glue_dir}/${name}-protocol.c)
+endforeach()
+add_executable(wl_input ${CMAKE_CURRENT_LIST_DIR}/wl_input.cpp ${glue_sources})
+target_include_directories(wl_input PRIVATE ${glue_dir})
+target_link_libraries(wl_input PRIVATE PkgConfig::WL_INPUT)
+
+foreach(outputs 1 2)
+    add_test(NAME e2e_wayland_${outputs}
+        COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/wayland_e2e.py
+                --tappy $<TARGET_FILE:tappy> --input $<TARGET_FILE:wl_input> ${outputs})
+    set_tests_properties(e2e_wayland_${outputs} PROPERTIES
+        LABELS "e2e;wayland" SKIP_RETURN_CODE 77 TIMEOUT 240 ENVIRONMENT "${TAPPY_HEADLESS_ENV}")
+endforeach()
