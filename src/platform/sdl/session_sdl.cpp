@@ -40,6 +40,9 @@ void SetHints()
     // Tappy paints from its own CPU back buffer; a GL-backed window surface would only load a
     // software renderer (about 70 MB resident under Xvfb) to copy the same pixels.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // SDL would grab the pointer itself on every button press and let go of it on release, and
+    // on X11 that replaces the lock's grab, confinement and all.
+    SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
     // One close request would otherwise arrive twice (as a window close and as a quit).
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
 }

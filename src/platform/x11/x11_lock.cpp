@@ -111,6 +111,10 @@ unsigned ReassertFor(const XEvent& event, const LockWindows& w)
     case EnterNotify:
     case LeaveNotify: {
         const XCrossingEvent& crossing = event.xcrossing;
+        // The pointer grab ending, whoever ended it, shows at the root (SDL once did it on
+        // every button release, and the pointer then reached the other monitors).
+        if (crossing.window == w.root)
+            return crossing.mode == NotifyUngrab ? REASSERT_GRAB : 0;
         if (crossing.window != w.play || crossing.mode == NotifyGrab ||
             crossing.detail == NotifyInferior)
             return 0;
@@ -214,7 +218,8 @@ Lock::Lock(Display* display, Window play, std::vector<Window> covers) : m_displa
     if (XGetWindowAttributes(display, m_windows.root, &attributes))
         m_rootMaskBefore = attributes.your_event_mask;
     XSelectInput(display, m_windows.root,
-                 m_rootMaskBefore | SubstructureNotifyMask | PropertyChangeMask | FocusChangeMask);
+                 m_rootMaskBefore | SubstructureNotifyMask | PropertyChangeMask | FocusChangeMask |
+                     EnterWindowMask | LeaveWindowMask);
     std::vector<Window> ours = m_windows.covers;
     ours.push_back(play);
     ours.push_back(m_windows.keys);
