@@ -192,6 +192,7 @@ void MakeCovers(HWND hwnd);
 void DestroyCovers(HWND hwnd);
 bool IsCoverWindow(Uint32 windowId);
 void RepaintCover(Uint32 windowId);
+void RepaintCovers(HWND hwnd);
 // Makes a covering window fill the play monitor.
 void CoverPlayArea(SDL_Window* window);
 

@@ -79,6 +79,12 @@ bool IsCoverWindow(Uint32 windowId)
     return false;
 }
 
+void RepaintCovers(HWND hwnd)
+{
+    for (SDL_Window* cover : hwnd->covers)
+        PaintCover(cover, hwnd->background);
+}
+
 void RepaintCover(Uint32 windowId)
 {
     for (HWND hwnd : Platform().windows)

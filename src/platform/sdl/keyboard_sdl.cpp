@@ -71,6 +71,10 @@ void AssertWaylandLock(HookImpl* hook, SDL_Window* window)
     }
     const bool covered = !hook->target->covers.empty();
     SDL_SetWindowMouseGrab(window, covered ? SDL_TRUE : SDL_FALSE);
+    // A compositor shows a cover's full screen only once it commits a frame after the
+    // configure that made it so, and SDL tells of no configure that keeps the size; a cover's
+    // frame is one colour, so it is simply committed again on every tick.
+    tappy::RepaintCovers(hook->target);
     hook->waylandLock->SetCoversShown(covered);
     if (state.raiseFd >= 0) {
         std::string token;
