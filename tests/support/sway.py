@@ -71,8 +71,12 @@ class Sway:
         sway_env = dict(self.env, WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
                         WLR_RENDERER="pixman", WLR_HEADLESS_OUTPUTS=str(outputs))
         self.log = open(os.path.join(self.dir, "sway.log"), "wb")
-        self.proc = subprocess.Popen(as_desktop(["sway", "-c", config]), env=sway_env,
-                                     stdout=self.log, stderr=self.log, start_new_session=True)
+        # No direct scan-out: sway 1.7 then shows a full-screen window's own buffer on an output
+        # without a cursor, and grim captures the output's last composed frame instead (the
+        # background), so screenshots would not show what the output shows.
+        self.proc = subprocess.Popen(as_desktop(["sway", "-D", "noscanout", "-c", config]),
+                                     env=sway_env, stdout=self.log, stderr=self.log,
+                                     start_new_session=True)
         self.children = []
         try:
             self._wait_for_socket()

@@ -4,7 +4,7 @@
 //  [X] windows, covers, dialogs, the message loop and the one event translation, on every desktop
 //  [X] the session kind (X11, Wayland, headless, other) decided once, when video starts
 //  [X] surfaces and text, pictures, the mixer
-//  [X] the keyboard filter, and the pointer confined by SDL on Wayland
+//  [X] the keyboard filter
 //  [ ] what only X11 can do (the checked grab, the pointer held, covers that refuse the focus,
 //      monitors, lock keys, raising a running instance): x11/, on SDL's own connection
 //  [X] what only Wayland can do (the inhibitor that says whether it was granted, full screen
@@ -165,6 +165,8 @@ void OnGrabTick();
 void OnWindowShown(HWND hwnd);
 void OnFocusLost(HWND hwnd);
 void OnFocusGained(HWND hwnd);
+// A cover got or lost the focus (on Wayland a compositor may give it one).
+void OnCoverFocus(SDL_Window* cover, bool gained);
 // The compositor resized a window (on Wayland it may have dropped its full screen).
 void OnWindowResized(HWND hwnd);
 void OnWindowDestroyed(HWND hwnd);
@@ -191,6 +193,7 @@ void EndSession();
 void MakeCovers(HWND hwnd);
 void DestroyCovers(HWND hwnd);
 bool IsCoverWindow(Uint32 windowId);
+SDL_Window* CoverWindow(Uint32 windowId); // null when no cover has this id
 void RepaintCover(Uint32 windowId);
 void RepaintCovers(HWND hwnd);
 // Makes a covering window fill the play monitor.

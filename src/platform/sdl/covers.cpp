@@ -70,13 +70,18 @@ void MakeCovers(HWND hwnd)
     }
 }
 
-bool IsCoverWindow(Uint32 windowId)
+SDL_Window* CoverWindow(Uint32 windowId)
 {
     for (HWND hwnd : Platform().windows)
         for (SDL_Window* cover : hwnd->covers)
             if (SDL_GetWindowID(cover) == windowId)
-                return true;
-    return false;
+                return cover;
+    return nullptr;
+}
+
+bool IsCoverWindow(Uint32 windowId)
+{
+    return CoverWindow(windowId) != nullptr;
 }
 
 void RepaintCovers(HWND hwnd)

@@ -37,6 +37,10 @@ void TranslateWindowEvent(const SDL_WindowEvent& event)
     if (!hwnd) {
         if (event.event == SDL_WINDOWEVENT_EXPOSED)
             tappy::RepaintCover(event.windowID);
+        else if (event.event == SDL_WINDOWEVENT_FOCUS_GAINED ||
+                 event.event == SDL_WINDOWEVENT_FOCUS_LOST)
+            if (SDL_Window* cover = tappy::CoverWindow(event.windowID))
+                tappy::OnCoverFocus(cover, event.event == SDL_WINDOWEVENT_FOCUS_GAINED);
         return;
     }
     switch (event.event) {

@@ -6,7 +6,7 @@
 // keyboard and the pointer itself, watches the X events that could take them (reaching it here
 // as SDL's system events) and re-asserts everything on a safety tick twice a second. On Wayland
 // the lock (wayland/wayland_lock.h) asks the compositor to inhibit its shortcuts and learns the
-// answer on the same tick; SDL only confines the pointer while other outputs are covered.
+// answer on the same tick.
 #include "platform/sdl/backend.h"
 #include "platform/wayland/wayland_lock.h"
 #include "platform/x11/x11_lock.h"
@@ -56,6 +56,15 @@ int RedirectRootKeys(void* /*userdata*/, SDL_Event* event)
     return 1;
 }
 
+wl_surface* WaylandSurface(SDL_Window* window)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_WAYLAND)
+        return nullptr;
+    return info.info.wl.surface;
+}
+
 void AssertWaylandLock(HookImpl* hook, SDL_Window* window)
 {
     tappy::PlatformState& state = tappy::Platform();
@@ -68,9 +77,14 @@ void AssertWaylandLock(HookImpl* hook, SDL_Window* window)
             info.info.wl.display, info.info.wl.surface, info.info.wl.xdg_toplevel));
         if (!hook->waylandLock)
             return;
+        // The pointer is not confined: every other output shows a cover, which holds the
+        // shortcuts as the play window does, so there is nothing else to reach; and on sway
+        // 1.7 a confined pointer stopped the other outputs from being drawn, leaving the
+        // covers blank.
+        for (SDL_Window* cover : hook->target->covers)
+            hook->waylandLock->AddCover(WaylandSurface(cover));
     }
     const bool covered = !hook->target->covers.empty();
-    SDL_SetWindowMouseGrab(window, covered ? SDL_TRUE : SDL_FALSE);
     // A compositor shows a cover's full screen only once it commits a frame after the
     // configure that made it so, and SDL tells of no configure that keeps the size; a cover's
     // frame is one colour, so it is simply committed again on every tick.
@@ -164,7 +178,7 @@ void OnFocusLost(HWND hwnd)
         return;
     hook->settled = false;
     if (hook->waylandLock)
-        hook->waylandLock->OnFocusLost();
+        hook->waylandLock->OnFocusLost(WaylandSurface(hwnd->window));
     AssertGrab();
 }
 
@@ -175,8 +189,19 @@ void OnFocusGained(HWND hwnd)
     if (!hook || hook->target != hwnd)
         return;
     if (hook->waylandLock)
-        hook->waylandLock->OnFocusGained();
+        hook->waylandLock->OnFocusGained(WaylandSurface(hwnd->window));
     AssertGrab();
+}
+
+void OnCoverFocus(SDL_Window* cover, bool gained)
+{
+    HookImpl* hook = Platform().hook;
+    if (!hook || !hook->waylandLock)
+        return;
+    if (gained)
+        hook->waylandLock->OnFocusGained(WaylandSurface(cover));
+    else
+        hook->waylandLock->OnFocusLost(WaylandSurface(cover));
 }
 
 void OnWindowResized(HWND hwnd)

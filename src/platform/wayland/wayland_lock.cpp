@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace tappy::wayland {
 
@@ -41,7 +42,7 @@ std::string StatusLine(const Status& status)
         line += " while Tappy has the focus, and another window has it now";
     line += status.idleHeld ? "; idle held" : "; idle held only where the desktop answers D-Bus";
     if (status.coversShown)
-        line += "; other screens covered, pointer confined";
+        line += "; other screens covered";
     return line + ".";
 }
 
@@ -53,7 +54,18 @@ struct Lock::Impl {
     wl_registry* registry = nullptr;
     wl_seat* seat = nullptr;
     zwp_keyboard_shortcuts_inhibit_manager_v1* inhibitManager = nullptr;
-    zwp_keyboard_shortcuts_inhibitor_v1* inhibitor = nullptr;
+    // Tappy's surfaces, the play window's first, each with its own shortcuts inhibitor: a
+    // compositor may give a cover the focus (sway does when the pointer moves onto it), and
+    // the shortcuts must stay held there too.
+    struct Surface {
+        Impl* impl = nullptr;
+        wl_surface* surface = nullptr;
+        zwp_keyboard_shortcuts_inhibitor_v1* inhibitor = nullptr;
+        enum class Answer { none, active, inactive } answer = Answer::none;
+    };
+    std::vector<std::unique_ptr<Surface>> surfaces;
+    wl_surface* focus = nullptr; // one of ours, or null when another window has the focus
+    bool everGranted = false;
     zwp_idle_inhibit_manager_v1* idleManager = nullptr;
     zwp_idle_inhibitor_v1* idleInhibitor = nullptr;
     xdg_activation_v1* activation = nullptr;
@@ -61,8 +73,12 @@ struct Lock::Impl {
     bool said = false;
     Status saidStatus;
 
-    void Inhibit();
-    void DropInhibitor();
+    Surface* Find(wl_surface* surface);
+    void Inhibit(Surface& s);
+    static void Drop(Surface& s);
+    // Asks again for a surface that has the focus without a grant.
+    void AskAgainIfFocused();
+    void Refresh();
     void Dispatch();
     void Say();
 };
@@ -94,15 +110,15 @@ const wl_registry_listener kRegistryListener = {OnGlobal, OnGlobalRemove};
 
 void OnInhibitorActive(void* data, zwp_keyboard_shortcuts_inhibitor_v1*)
 {
-    static_cast<Lock::Impl*>(data)->status.shortcuts = Shortcuts::held;
+    auto* s = static_cast<Lock::Impl::Surface*>(data);
+    s->answer = Lock::Impl::Surface::Answer::active;
+    s->impl->everGranted = true;
 }
 
+// Sent when the surface loses the focus too; only for the focused one is it a refusal.
 void OnInhibitorInactive(void* data, zwp_keyboard_shortcuts_inhibitor_v1*)
 {
-    // Sent when the window loses the focus too; only an answer while focused is a refusal.
-    auto* impl = static_cast<Lock::Impl*>(data);
-    if (impl->status.focused)
-        impl->status.shortcuts = Shortcuts::refused;
+    static_cast<Lock::Impl::Surface*>(data)->answer = Lock::Impl::Surface::Answer::inactive;
 }
 
 const zwp_keyboard_shortcuts_inhibitor_v1_listener kInhibitorListener = {OnInhibitorActive,
@@ -110,26 +126,57 @@ const zwp_keyboard_shortcuts_inhibitor_v1_listener kInhibitorListener = {OnInhib
 
 } // namespace
 
-void Lock::Impl::Inhibit()
+Lock::Impl::Surface* Lock::Impl::Find(wl_surface* surface)
 {
-    if (!inhibitManager || !seat) {
-        status.shortcuts = Shortcuts::unavailable;
+    for (const auto& s : surfaces)
+        if (s->surface == surface)
+            return s.get();
+    return nullptr;
+}
+
+void Lock::Impl::Inhibit(Surface& s)
+{
+    if (!inhibitManager || !seat || s.inhibitor)
         return;
-    }
-    if (inhibitor)
-        return;
-    inhibitor =
-        zwp_keyboard_shortcuts_inhibit_manager_v1_inhibit_shortcuts(inhibitManager, play, seat);
-    zwp_keyboard_shortcuts_inhibitor_v1_add_listener(inhibitor, &kInhibitorListener, this);
-    status.shortcuts = Shortcuts::asking;
+    s.inhibitor = zwp_keyboard_shortcuts_inhibit_manager_v1_inhibit_shortcuts(inhibitManager,
+                                                                              s.surface, seat);
+    zwp_keyboard_shortcuts_inhibitor_v1_add_listener(s.inhibitor, &kInhibitorListener, &s);
+    s.answer = Surface::Answer::none;
     wl_display_flush(display);
 }
 
-void Lock::Impl::DropInhibitor()
+void Lock::Impl::Drop(Surface& s)
 {
-    if (inhibitor)
-        zwp_keyboard_shortcuts_inhibitor_v1_destroy(inhibitor);
-    inhibitor = nullptr;
+    if (s.inhibitor)
+        zwp_keyboard_shortcuts_inhibitor_v1_destroy(s.inhibitor);
+    s.inhibitor = nullptr;
+    s.answer = Surface::Answer::none;
+}
+
+void Lock::Impl::AskAgainIfFocused()
+{
+    // An inhibitor the compositor let go of is not granted again by itself on every desktop.
+    if (Surface* s = Find(focus); s && s->answer == Surface::Answer::inactive) {
+        Drop(*s);
+        Inhibit(*s);
+        Dispatch();
+    }
+}
+
+void Lock::Impl::Refresh()
+{
+    const Surface* s = Find(focus);
+    status.focused = s != nullptr;
+    if (!inhibitManager || !seat)
+        status.shortcuts = Shortcuts::unavailable;
+    else if (!s)
+        status.shortcuts = everGranted ? Shortcuts::held : Shortcuts::asking;
+    else if (s->answer == Surface::Answer::active)
+        status.shortcuts = Shortcuts::held;
+    else if (s->answer == Surface::Answer::inactive)
+        status.shortcuts = Shortcuts::refused;
+    else
+        status.shortcuts = Shortcuts::asking;
 }
 
 void Lock::Impl::Dispatch()
@@ -139,6 +186,7 @@ void Lock::Impl::Dispatch()
 
 void Lock::Impl::Say()
 {
+    Refresh();
     if (said && status == saidStatus)
         return;
     said = true;
@@ -163,7 +211,11 @@ Lock::Lock(wl_display* display, wl_surface* play, xdg_toplevel* toplevel)
         impl.idleInhibitor = zwp_idle_inhibit_manager_v1_create_inhibitor(impl.idleManager, play);
         impl.status.idleHeld = true;
     }
-    impl.Inhibit();
+    impl.focus = play;
+    impl.surfaces.push_back(std::make_unique<Impl::Surface>());
+    impl.surfaces.back()->impl = &impl;
+    impl.surfaces.back()->surface = play;
+    impl.Inhibit(*impl.surfaces.back());
     // The answer to the inhibitor, when the window already has the focus.
     wl_display_roundtrip_queue(display, impl.queue);
     impl.Say();
@@ -174,7 +226,8 @@ Lock::~Lock()
     Impl& impl = *impl_;
     if (!impl.queue)
         return;
-    impl.DropInhibitor();
+    for (const auto& surface : impl.surfaces)
+        Impl::Drop(*surface);
     if (impl.idleInhibitor)
         zwp_idle_inhibitor_v1_destroy(impl.idleInhibitor);
     if (impl.inhibitManager)
@@ -190,24 +243,36 @@ Lock::~Lock()
     wl_event_queue_destroy(impl.queue);
 }
 
-void Lock::OnFocusGained()
+void Lock::AddCover(wl_surface* cover)
 {
     Impl& impl = *impl_;
-    impl.status.focused = true;
+    if (!impl.queue || !cover || impl.Find(cover))
+        return;
+    impl.surfaces.push_back(std::make_unique<Impl::Surface>());
+    impl.surfaces.back()->impl = &impl;
+    impl.surfaces.back()->surface = cover;
+    impl.Inhibit(*impl.surfaces.back());
+}
+
+void Lock::OnFocusGained(wl_surface* surface)
+{
+    Impl& impl = *impl_;
+    impl.focus = surface;
     if (!impl.queue)
         return;
     impl.Dispatch();
-    // An inhibitor the compositor let go of is not granted again by itself on every desktop.
-    if (impl.status.shortcuts != Shortcuts::held)
-        impl.DropInhibitor();
-    impl.Inhibit();
+    if (Impl::Surface* s = impl.Find(surface); s && s->answer != Impl::Surface::Answer::active) {
+        Impl::Drop(*s);
+        impl.Inhibit(*s);
+    }
     AskFullScreen();
     impl.Dispatch();
 }
 
-void Lock::OnFocusLost()
+void Lock::OnFocusLost(wl_surface* surface)
 {
-    impl_->status.focused = false;
+    if (impl_->focus == surface)
+        impl_->focus = nullptr;
     Tick();
 }
 
@@ -230,12 +295,7 @@ void Lock::Tick()
     if (!impl.queue)
         return;
     impl.Dispatch();
-    // The focus came back while the grant was out: ask again, as on a focus event.
-    if (impl.status.focused && impl.status.shortcuts == Shortcuts::refused) {
-        impl.DropInhibitor();
-        impl.Inhibit();
-        impl.Dispatch();
-    }
+    impl.AskAgainIfFocused();
 }
 
 void Lock::Report()
@@ -255,6 +315,7 @@ void Lock::Activate(const std::string& token)
 
 Status Lock::status() const
 {
+    impl_->Refresh();
     return impl_->status;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The play window's hold on a Wayland desktop. A Wayland client cannot take the keyboard, the
 // focus or the screen; it can only ask the compositor, and learn what it was granted:
-//  [X] the compositor's shortcuts inhibited for the play window, by an inhibitor of Tappy's own
+//  [X] the compositor's shortcuts inhibited for the play window and the covers, by inhibitors of
+//      Tappy's own
 //      whose listener tells whether the compositor granted it (SDL's has none, and a second
 //      inhibitor on the same surface and seat is a protocol error, so SDL's is never asked for);
 //      asked for again whenever the window gets the focus back without it
@@ -28,9 +29,10 @@ enum class Shortcuts { unavailable, asking, held, refused };
 
 struct Status {
     Shortcuts shortcuts = Shortcuts::unavailable;
-    bool focused = true; // until the compositor says otherwise (a seat with no keyboard never does)
+    bool focused = true; // one of Tappy's windows has the focus (a seat with no keyboard never
+                         // says otherwise)
     bool idleHeld = false;
-    bool coversShown = false; // other outputs covered, the pointer confined to the play window
+    bool coversShown = false; // every other output shows a cover
     bool operator==(const Status&) const = default;
 };
 
@@ -45,8 +47,11 @@ public:
     Lock(const Lock&) = delete;
     Lock& operator=(const Lock&) = delete;
 
-    void OnFocusGained();
-    void OnFocusLost();
+    // A cover on another output: its shortcuts are inhibited too.
+    void AddCover(wl_surface* cover);
+    // The focus came to, or left, one of Tappy's surfaces (the play window or a cover).
+    void OnFocusGained(wl_surface* surface);
+    void OnFocusLost(wl_surface* surface);
     // Asks for full screen again (the compositor sends nothing if it already is).
     void AskFullScreen();
     void SetCoversShown(bool shown);
