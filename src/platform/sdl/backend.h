@@ -195,7 +195,6 @@ void DestroyCovers(HWND hwnd);
 bool IsCoverWindow(Uint32 windowId);
 SDL_Window* CoverWindow(Uint32 windowId); // null when no cover has this id
 void RepaintCover(Uint32 windowId);
-void RepaintCovers(HWND hwnd);
 // Makes a covering window fill the play monitor.
 void CoverPlayArea(SDL_Window* window);
 

@@ -84,12 +84,6 @@ bool IsCoverWindow(Uint32 windowId)
     return CoverWindow(windowId) != nullptr;
 }
 
-void RepaintCovers(HWND hwnd)
-{
-    for (SDL_Window* cover : hwnd->covers)
-        PaintCover(cover, hwnd->background);
-}
-
 void RepaintCover(Uint32 windowId)
 {
     for (HWND hwnd : Platform().windows)

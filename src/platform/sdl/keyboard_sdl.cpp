@@ -85,10 +85,6 @@ void AssertWaylandLock(HookImpl* hook, SDL_Window* window)
             hook->waylandLock->AddCover(WaylandSurface(cover));
     }
     const bool covered = !hook->target->covers.empty();
-    // A compositor shows a cover's full screen only once it commits a frame after the
-    // configure that made it so, and SDL tells of no configure that keeps the size; a cover's
-    // frame is one colour, so it is simply committed again on every tick.
-    tappy::RepaintCovers(hook->target);
     hook->waylandLock->SetCoversShown(covered);
     if (state.raiseFd >= 0) {
         std::string token;
