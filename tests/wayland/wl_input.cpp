@@ -24,8 +24,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
-#include <map>
 #include <string>
 
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
@@ -34,15 +32,13 @@
 
 namespace {
 
-struct Client {
-    wl_display* display = nullptr;
-    wl_seat* seat = nullptr;
-    wl_compositor* compositor = nullptr;
-    wl_shm* shm = nullptr;
-    xdg_wm_base* wm_base = nullptr;
-    zwp_virtual_keyboard_manager_v1* keyboards = nullptr;
-    zwlr_virtual_pointer_manager_v1* pointers = nullptr;
-};
+wl_display* display;
+wl_seat* seat;
+wl_compositor* compositor;
+wl_shm* shm;
+xdg_wm_base* wm_base;
+zwp_virtual_keyboard_manager_v1* keyboards;
+zwlr_virtual_pointer_manager_v1* pointers;
 
 [[noreturn]] void die(const char* what)
 {
@@ -63,16 +59,15 @@ uint32_t now_ms()
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-void on_global(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t)
+void on_global(void*, wl_registry* registry, uint32_t name, const char* interface, uint32_t)
 {
-    auto* c = static_cast<Client*>(data);
     const std::pair<const wl_interface*, void**> wanted[] = {
-        {&wl_seat_interface, reinterpret_cast<void**>(&c->seat)},
-        {&wl_compositor_interface, reinterpret_cast<void**>(&c->compositor)},
-        {&wl_shm_interface, reinterpret_cast<void**>(&c->shm)},
-        {&xdg_wm_base_interface, reinterpret_cast<void**>(&c->wm_base)},
-        {&zwp_virtual_keyboard_manager_v1_interface, reinterpret_cast<void**>(&c->keyboards)},
-        {&zwlr_virtual_pointer_manager_v1_interface, reinterpret_cast<void**>(&c->pointers)}};
+        {&wl_seat_interface, reinterpret_cast<void**>(&seat)},
+        {&wl_compositor_interface, reinterpret_cast<void**>(&compositor)},
+        {&wl_shm_interface, reinterpret_cast<void**>(&shm)},
+        {&xdg_wm_base_interface, reinterpret_cast<void**>(&wm_base)},
+        {&zwp_virtual_keyboard_manager_v1_interface, reinterpret_cast<void**>(&keyboards)},
+        {&zwlr_virtual_pointer_manager_v1_interface, reinterpret_cast<void**>(&pointers)}};
     // Version 1 of each is all these tests use; the first seat is the one sway listens to.
     for (auto [iface, slot] : wanted)
         if (std::strcmp(interface, iface->name) == 0 && !*slot)
@@ -81,15 +76,15 @@ void on_global(void* data, wl_registry* registry, uint32_t name, const char* int
 
 const wl_registry_listener registry_listener = {on_global, [](void*, wl_registry*, uint32_t) {}};
 
-void roundtrip(Client& c)
+void roundtrip()
 {
-    if (wl_display_roundtrip(c.display) < 0)
+    if (wl_display_roundtrip(display) < 0)
         die("lost the compositor");
 }
 
-int run_devices(Client& c, uint32_t layout_w, uint32_t layout_h)
+int run_devices(uint32_t layout_w, uint32_t layout_h)
 {
-    if (!c.seat || !c.keyboards || !c.pointers)
+    if (!seat || !keyboards || !pointers)
         die("the compositor offers no seat, virtual keyboard or virtual pointer manager");
     xkb_context* ctx = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
     xkb_rule_names names{};
@@ -103,76 +98,61 @@ int run_devices(Client& c, uint32_t layout_w, uint32_t layout_h)
     int fd = memfd_create("wl_input-keymap", MFD_CLOEXEC);
     if (fd < 0 || write(fd, text, size) != size)
         die("cannot hand over the keymap");
-    auto* kbd = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(c.keyboards, c.seat);
+    auto* kbd = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboards, seat);
     zwp_virtual_keyboard_v1_keymap(kbd, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd,
                                    static_cast<uint32_t>(size));
-    auto* ptr = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(c.pointers, c.seat);
-    roundtrip(c);
+    auto* ptr = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointers, seat);
+    roundtrip();
     close(fd);
     std::free(text);
     say("ready");
 
     uint32_t sent[4] = {};
-    long a = 0, b = 0;
-    // Each takes the command's numbers and says whether they were good.
-    const std::map<std::string, std::function<bool()>> commands = {
-        {"key",
-         [&] {
-             if (a < 0 || a >= 0x300)
-                 return false;
-             xkb_state_update_key(state, static_cast<uint32_t>(a) + 8,
-                                  b ? XKB_KEY_DOWN : XKB_KEY_UP);
-             zwp_virtual_keyboard_v1_key(kbd, now_ms(), static_cast<uint32_t>(a),
-                                         b ? WL_KEYBOARD_KEY_STATE_PRESSED
-                                           : WL_KEYBOARD_KEY_STATE_RELEASED);
-             uint32_t mods[4] = {xkb_state_serialize_mods(state, XKB_STATE_MODS_DEPRESSED),
-                                 xkb_state_serialize_mods(state, XKB_STATE_MODS_LATCHED),
-                                 xkb_state_serialize_mods(state, XKB_STATE_MODS_LOCKED),
-                                 xkb_state_serialize_layout(state, XKB_STATE_LAYOUT_EFFECTIVE)};
-             if (std::memcmp(mods, sent, sizeof mods) != 0)
-                 zwp_virtual_keyboard_v1_modifiers(kbd, mods[0], mods[1], mods[2], mods[3]);
-             std::memcpy(sent, mods, sizeof mods);
-             return true;
-         }},
-        {"move",
-         [&] {
-             if (a < 0 || b < 0 || a >= layout_w || b >= layout_h)
-                 return false;
-             zwlr_virtual_pointer_v1_motion_absolute(ptr, now_ms(), static_cast<uint32_t>(a),
-                                                     static_cast<uint32_t>(b), layout_w, layout_h);
-             zwlr_virtual_pointer_v1_frame(ptr);
-             return true;
-         }},
-        {"click", [&] {
-             for (auto s : {WL_POINTER_BUTTON_STATE_PRESSED, WL_POINTER_BUTTON_STATE_RELEASED}) {
-                 zwlr_virtual_pointer_v1_button(ptr, now_ms(), 0x110 /* BTN_LEFT */, s);
-                 zwlr_virtual_pointer_v1_frame(ptr);
-             }
-             return true;
-         }}};
     char line[256], cmd[32];
+    long a = 0, b = 0;
     while (std::fgets(line, sizeof line, stdin)) {
-        a = b = 0;
-        auto found = std::sscanf(line, "%31s %ld %ld", cmd, &a, &b) >= 1 ? commands.find(cmd)
-                                                                         : commands.end();
-        if (found != commands.end() && found->second()) {
-            roundtrip(c);
-            say("ok");
+        int n = std::sscanf(line, "%31s %ld %ld", cmd, &a, &b);
+        std::string what = n > 0 ? cmd : "";
+        if (what == "key" && n == 3) {
+            xkb_state_update_key(state, static_cast<uint32_t>(a) + 8,
+                                 b ? XKB_KEY_DOWN : XKB_KEY_UP);
+            zwp_virtual_keyboard_v1_key(kbd, now_ms(), static_cast<uint32_t>(a),
+                                        b ? WL_KEYBOARD_KEY_STATE_PRESSED
+                                          : WL_KEYBOARD_KEY_STATE_RELEASED);
+            uint32_t mods[4] = {xkb_state_serialize_mods(state, XKB_STATE_MODS_DEPRESSED),
+                                xkb_state_serialize_mods(state, XKB_STATE_MODS_LATCHED),
+                                xkb_state_serialize_mods(state, XKB_STATE_MODS_LOCKED),
+                                xkb_state_serialize_layout(state, XKB_STATE_LAYOUT_EFFECTIVE)};
+            if (std::memcmp(mods, sent, sizeof mods) != 0)
+                zwp_virtual_keyboard_v1_modifiers(kbd, mods[0], mods[1], mods[2], mods[3]);
+            std::memcpy(sent, mods, sizeof mods);
+        } else if (what == "move" && n == 3) {
+            zwlr_virtual_pointer_v1_motion_absolute(ptr, now_ms(), static_cast<uint32_t>(a),
+                                                    static_cast<uint32_t>(b), layout_w, layout_h);
+            zwlr_virtual_pointer_v1_frame(ptr);
+        } else if (what == "click") {
+            for (auto s : {WL_POINTER_BUTTON_STATE_PRESSED, WL_POINTER_BUTTON_STATE_RELEASED}) {
+                zwlr_virtual_pointer_v1_button(ptr, now_ms(), 0x110 /* BTN_LEFT */, s);
+                zwlr_virtual_pointer_v1_frame(ptr);
+            }
         } else {
             std::printf("error %s", line);
             std::fflush(stdout);
+            continue;
         }
+        roundtrip();
+        say("ok");
     }
     return 0;
 }
 
 // A buffer of the window's size in zeros: black, and unlike anything the desktop or Tappy shows.
-wl_buffer* blank_buffer(Client& c, int width, int height)
+wl_buffer* blank_buffer(int width, int height)
 {
     int fd = memfd_create("wl_input-buffer", MFD_CLOEXEC);
     if (fd < 0 || ftruncate(fd, static_cast<off_t>(width) * height * 4) < 0)
         die("cannot make a buffer");
-    wl_shm_pool* pool = wl_shm_create_pool(c.shm, fd, width * height * 4);
+    wl_shm_pool* pool = wl_shm_create_pool(shm, fd, width * height * 4);
     wl_buffer* buffer =
         wl_shm_pool_create_buffer(pool, 0, width, height, width * 4, WL_SHM_FORMAT_XRGB8888);
     wl_shm_pool_destroy(pool);
@@ -204,22 +184,22 @@ const wl_keyboard_listener keyboard_listener = {
     [](void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {},
     [](void*, wl_keyboard*, int32_t, int32_t) {}};
 
-int run_window(Client& c, const char* app_id)
+int run_window(const char* app_id)
 {
-    if (!c.compositor || !c.shm || !c.wm_base || !c.seat)
+    if (!compositor || !shm || !wm_base || !seat)
         die("the compositor offers no compositor, shm, xdg_wm_base or seat");
-    xdg_wm_base_add_listener(c.wm_base, &wm_base_listener, nullptr);
-    wl_keyboard_add_listener(wl_seat_get_keyboard(c.seat), &keyboard_listener, nullptr);
-    wl_surface* surface = wl_compositor_create_surface(c.compositor);
-    xdg_surface* xsurface = xdg_wm_base_get_xdg_surface(c.wm_base, surface);
+    xdg_wm_base_add_listener(wm_base, &wm_base_listener, nullptr);
+    wl_keyboard_add_listener(wl_seat_get_keyboard(seat), &keyboard_listener, nullptr);
+    wl_surface* surface = wl_compositor_create_surface(compositor);
+    xdg_surface* xsurface = xdg_wm_base_get_xdg_surface(wm_base, surface);
     xdg_toplevel* top = xdg_surface_get_toplevel(xsurface);
     xdg_toplevel_set_app_id(top, app_id);
     xdg_toplevel_set_title(top, app_id);
     wl_surface_commit(surface);
     // The buffer goes with the commit that answers the first configure.
     xdg_surface_add_listener(xsurface, &surface_listener, surface);
-    wl_surface_attach(surface, blank_buffer(c, 320, 240), 0, 0);
-    while (wl_display_dispatch(c.display) >= 0) {
+    wl_surface_attach(surface, blank_buffer(320, 240), 0, 0);
+    while (wl_display_dispatch(display) >= 0) {
     }
     die("lost the compositor");
 }
@@ -228,17 +208,14 @@ int run_window(Client& c, const char* app_id)
 
 int main(int argc, char** argv)
 {
-    Client c;
     unsigned w = 0, h = 0;
     bool window = argc == 3 && std::strcmp(argv[1], "--window") == 0;
-    if (!window && (argc != 2 || std::sscanf(argv[1], "%ux%u", &w, &h) != 2 || !w || !h)) {
-        std::fprintf(stderr, "usage: wl_input WIDTHxHEIGHT | wl_input --window APP_ID\n");
-        return 2;
-    }
-    c.display = wl_display_connect(nullptr);
-    if (!c.display)
+    if (!window && (argc != 2 || std::sscanf(argv[1], "%ux%u", &w, &h) != 2 || !w || !h))
+        die("usage: wl_input WIDTHxHEIGHT | wl_input --window APP_ID");
+    display = wl_display_connect(nullptr);
+    if (!display)
         die("cannot connect to the Wayland display");
-    wl_registry_add_listener(wl_display_get_registry(c.display), &registry_listener, &c);
-    roundtrip(c);
-    return window ? run_window(c, argv[2]) : run_devices(c, w, h);
+    wl_registry_add_listener(wl_display_get_registry(display), &registry_listener, nullptr);
+    roundtrip();
+    return window ? run_window(argv[2]) : run_devices(w, h);
 }
