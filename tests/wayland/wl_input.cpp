@@ -7,9 +7,9 @@
 //                             key <evdev code> 1|0   press or release; modifiers follow
 //                             move <x> <y>           absolute, layout pixels
 //                             click                  left button press and release
-//   wl_input --window ID    maps a plain window with app_id ID and prints "focus 1|0" and
-//                           "key <evdev code> 1|0" as its keyboard sees them; ends with the
-//                           compositor or a signal.
+//   wl_input --window ID    maps a plain window with app_id ID and prints "configured" for
+//                           each configure, "focus 1|0" and "key <evdev code> 1|0" as its
+//                           keyboard sees them; ends with the compositor or a signal.
 //
 // The keymap goes to the compositor before any key or modifier: a client that receives
 // modifiers before a keymap may crash (SDL 2.26 does). Modifiers are what xkbcommon computes
@@ -146,31 +146,14 @@ int run_devices(uint32_t layout_w, uint32_t layout_h)
     return 0;
 }
 
-// A buffer of the window's size in zeros: black, and unlike anything the desktop or Tappy shows.
-wl_buffer* blank_buffer(int width, int height)
-{
-    int fd = memfd_create("wl_input-buffer", MFD_CLOEXEC);
-    if (fd < 0 || ftruncate(fd, static_cast<off_t>(width) * height * 4) < 0)
-        die("cannot make a buffer");
-    wl_shm_pool* pool = wl_shm_create_pool(shm, fd, width * height * 4);
-    wl_buffer* buffer =
-        wl_shm_pool_create_buffer(pool, 0, width, height, width * 4, WL_SHM_FORMAT_XRGB8888);
-    wl_shm_pool_destroy(pool);
-    close(fd);
-    return buffer;
-}
-
 const xdg_wm_base_listener wm_base_listener = {
     [](void*, xdg_wm_base* base, uint32_t serial) { xdg_wm_base_pong(base, serial); }};
 
-// The first configure maps the window; its size does not matter to the tests.
+// Each configure is answered at once: the first one's commit, with the buffer, maps the window.
 const xdg_surface_listener surface_listener = {[](void* data, xdg_surface* s, uint32_t serial) {
-    static bool mapped = false;
     xdg_surface_ack_configure(s, serial);
     wl_surface_commit(static_cast<wl_surface*>(data));
-    if (!mapped)
-        say("mapped");
-    mapped = true;
+    say("configured");
 }};
 
 const wl_keyboard_listener keyboard_listener = {
@@ -186,8 +169,6 @@ const wl_keyboard_listener keyboard_listener = {
 
 int run_window(const char* app_id)
 {
-    if (!compositor || !shm || !wm_base || !seat)
-        die("the compositor offers no compositor, shm, xdg_wm_base or seat");
     xdg_wm_base_add_listener(wm_base, &wm_base_listener, nullptr);
     wl_keyboard_add_listener(wl_seat_get_keyboard(seat), &keyboard_listener, nullptr);
     wl_surface* surface = wl_compositor_create_surface(compositor);
@@ -198,7 +179,14 @@ int run_window(const char* app_id)
     wl_surface_commit(surface);
     // The buffer goes with the commit that answers the first configure.
     xdg_surface_add_listener(xsurface, &surface_listener, surface);
-    wl_surface_attach(surface, blank_buffer(320, 240), 0, 0);
+    // Zeros: black, unlike anything the desktop or Tappy shows; the size does not matter.
+    int fd = memfd_create("wl_input-buffer", MFD_CLOEXEC);
+    if (fd < 0 || ftruncate(fd, 320 * 240 * 4) < 0)
+        die("cannot make a buffer");
+    wl_shm_pool* pool = wl_shm_create_pool(shm, fd, 320 * 240 * 4);
+    wl_surface_attach(surface,
+                      wl_shm_pool_create_buffer(pool, 0, 320, 240, 320 * 4, WL_SHM_FORMAT_XRGB8888),
+                      0, 0);
     while (wl_display_dispatch(display) >= 0) {
     }
     die("lost the compositor");
