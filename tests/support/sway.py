@@ -50,7 +50,7 @@ class Sway:
     def __init__(self, outputs, bindings):
         # bindings: marker name -> (sway key combination, more commands after "; " or "");
         # each press touches marks/<name>.
-        self.outputs, self.children = outputs, []
+        self.outputs = outputs
         self.dir = tempfile.mkdtemp(prefix="tappy-sway-")
         self.runtime, self.marks = os.path.join(self.dir, "run"), os.path.join(self.dir, "marks")
         os.mkdir(self.runtime, 0o700)
@@ -79,13 +79,9 @@ class Sway:
             stderr=self.log, start_new_session=True,
             env=dict(self.env, WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
                      WLR_RENDERER="pixman", WLR_HEADLESS_OUTPUTS=str(outputs)))
-        try:
-            self._connect()
-        except Exception:
-            self.close()
-            raise
 
-    def _connect(self):
+    def connect(self):
+        # Waits for sway to answer; close() is due even when this fails.
         def socket(prefix):
             check(self.proc.poll() is None, "sway exited at start:\n" + self.output())
             return next((n for n in os.listdir(self.runtime)
@@ -118,12 +114,10 @@ class Sway:
         return json.loads(self.run(["swaymsg", "-r", "-t", kind, *args]))
 
     def start(self, cmd, desktop=True, **kw):
-        # A helper run as the desktop's user (swayidle) or as ours (the input client), stopped
+        # A helper run as the desktop's user (swayidle) or as ours (the input client), ended
         # at close.
-        self.children.append(subprocess.Popen(as_desktop(cmd) if desktop else cmd,
-                                              env=kw.pop("env", self.env),
-                                              start_new_session=True, **kw))
-        return self.children[-1]
+        return subprocess.Popen(as_desktop(cmd) if desktop else cmd, env=kw.pop("env", self.env),
+                                start_new_session=True, **kw)
 
     def markers(self):
         return sorted(os.listdir(self.marks))
@@ -155,10 +149,9 @@ class Sway:
         return None if at < 0 else ((at // 3) % int(header[1]), (at // 3) // int(header[1]))
 
     def close(self):
-        for proc in self.children + [self.proc]:
-            stop(proc, 10)
-        # What sway started in sessions of their own (Xwayland, swaybg, exec'd commands) is
-        # known by the private runtime folder in its environment.
+        stop(self.proc, 10)
+        # What sway started in sessions of their own (Xwayland, swaybg, exec'd commands) and
+        # what was started here is known by the private runtime folder in its environment.
         mine = ("XDG_RUNTIME_DIR=" + self.runtime + "\0").encode()
         for pid in filter(str.isdigit, os.listdir("/proc")):
             try:

@@ -25,6 +25,7 @@ import shutil
 import subprocess
 import sys
 import threading
+import time
 
 sys.dont_write_bytecode = True  # no caches left in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
@@ -46,7 +47,6 @@ SHORTCUTS = [
 # Bound to fire even while a client holds the shortcuts: pressed after the others, its marker
 # says that sway has handled them all.
 SENTINEL = ("sentinel", "--inhibited Mod4+Shift+F12", "", [125, 42, 88])
-KEY_A = 30
 # Generous: a sanitized Tappy on a loaded machine. Reaching a limit is a failure, not a figure.
 START_LIMIT = 60
 SETTLE_LIMIT = 15
@@ -56,28 +56,23 @@ class Child:
     # A program of ours on the desktop; what it writes to stream is collected line by line.
     def __init__(self, sway, cmd, stream="stdout", **kw):
         self.name, self.lines = os.path.basename(cmd[0]) + " " + " ".join(cmd[1:]), []
-        self.proc = sway.start(cmd, desktop=False, **{stream: subprocess.PIPE}, **kw)
+        self.proc = sway.start(cmd, desktop=False, text=True, errors="replace",
+                               **{stream: subprocess.PIPE}, **kw)
         threading.Thread(target=self._read, args=(getattr(self.proc, stream),), daemon=True).start()
 
     def _read(self, stream):
-        for raw in stream:
-            self.lines.append(raw.decode(errors="replace").rstrip("\n"))
+        for line in stream:
+            self.lines.append(line.rstrip("\n"))
 
     def wait_for(self, line, limit):
         check(wait_until(lambda: line in self.lines, limit, 0.01),
               "%s did not say %r within %d s (said %s)" % (self.name, line, limit, self.lines[-20:]))
 
 
-class Input(Child):
-    # wl_input's keyboard and pointer: every call returns once sway has seen it.
-    def __init__(self, sway, program):
-        super().__init__(sway, [program, "%dx%d" % (W * sway.outputs, H)], stdin=subprocess.PIPE)
-        self.wait_for("ready", 20)
-
+    # With wl_input's keyboard and pointer: every call returns once sway has seen it.
     def send(self, *words):
         said = len(self.lines)
-        self.proc.stdin.write((" ".join(map(str, words)) + "\n").encode())
-        self.proc.stdin.flush()
+        print(*words, file=self.proc.stdin, flush=True)
         reply = wait_until(lambda: self.lines[said:], 20, 0.002)
         check(reply == ["ok"], "the input client answered %s to %s" % (reply, words))
 
@@ -91,8 +86,8 @@ class Input(Child):
 
 
 def describe(views):
-    # An X11 window (Tappy through Xwayland) has a class where others have an app_id.
-    return ["%s on %s: fullscreen_mode %s, focused %s" % (v.get("app_id") or v.get(
+    # An X11 window (Tappy through Xwayland) has window_properties where others have an app_id.
+    return "windows (app_id, output, fullscreen_mode, focused): %s" % [(v.get("app_id") or v.get(
         "window_properties"), v["output"], v.get("fullscreen_mode"), v["focused"]) for v in views]
 
 
@@ -105,14 +100,21 @@ def holding(sway, tappy):
     bare = [o["name"] for o in sway.msg("get_outputs") if o["name"] not in
             {v["output"] for v in full}]
     if bare or not any(v["focused"] for v in full):
-        return "the focus is not on a full-screen tappy window, or %s has none: %s" % (
+        return "the focus is not on a full-screen tappy window, or %s has none; %s" % (
             bare, describe(views))
 
 
+def settle(problem, limit=SETTLE_LIMIT, step=0.1):
+    # The compositor and Tappy answer each other asynchronously: problem() until it finds
+    # nothing wrong, for at most limit seconds; what it found last is the failure.
+    end = time.monotonic() + limit
+    while (found := problem()) and time.monotonic() < end:
+        time.sleep(step)
+    check(not found, found)
+
+
 def check_holding(sway, tappy, after):
-    # The compositor and Tappy answer each other asynchronously: allow them to settle.
-    wait_until(lambda: holding(sway, tappy) is None, SETTLE_LIMIT)
-    check(not (problem := holding(sway, tappy)), "after %s: %s" % (after, problem))
+    settle(lambda: (problem := holding(sway, tappy)) and "after %s: %s" % (after, problem))
 
 
 def outputs(sway, play=True):
@@ -151,12 +153,11 @@ def proves_harness(sway, keys, program):
             check(focused == [x // W * W], "a click at x=%d did not focus its output" % x)
         return
     inputs = {i["type"] for i in sway.msg("get_inputs")}
-    check({"keyboard", "pointer"} <= inputs, "sway lists no virtual keyboard and pointer: %s"
-          % inputs)
+    check({"keyboard", "pointer"} <= inputs, "sway's inputs are only %s" % inputs)
     window = Child(sway, [program, "--window", "thief"])
     window.wait_for("focus 1", 20)
-    keys.press([KEY_A])
-    window.wait_for("key %d 1" % KEY_A, 10)
+    keys.press([30])  # A
+    window.wait_for("key 30 1", 10)
     stop(window.proc)
     fired = press_shortcuts(sway, keys)
     check(len(fired) == len(SHORTCUTS), "without Tappy only these bindings fired: %s" % fired)
@@ -172,9 +173,8 @@ def check_shortcuts(sway, tappy, keys, where=""):
 def check_background(sway):
     for name in [o["name"] for o in sway.msg("get_outputs")]:
         # A window that has just gone full screen may not have drawn its new size yet.
-        wait_until(lambda: sway.background_at(name) is None, SETTLE_LIMIT, 0.5)
-        at = sway.background_at(name)
-        check(at is None, "the desktop's background shows on %s at %s" % (name, at))
+        settle(lambda: (at := sway.background_at(name)) and "the desktop's background shows on "
+               "%s at %s" % (name, at), step=0.5)
 
 
 def check_focus(sway, tappy, program):
@@ -208,17 +208,18 @@ def check_instance(sway, tappy, env):
         return [v["id"] for v in sway.views() if v.get("app_id") == "tappy"]
 
     before = windows()
-    second = subprocess.run(tappy.proc.args, env=env, cwd="/", capture_output=True,
-                            timeout=START_LIMIT)
+    second = subprocess.run(tappy.proc.args, env=env, cwd="/", capture_output=True, text=True,
+                            errors="replace", timeout=START_LIMIT)
     check(second.returncode == 0, "a second start exited %d:\n%s"
-          % (second.returncode, second.stderr[-2000:].decode(errors="replace")))
+          % (second.returncode, second.stderr[-2000:]))
     check_holding(sway, tappy, "a second start")
     check(windows() == before,
           "a second start left other tappy windows: %s" % describe(sway.views()))
 
 
 def scenario(sway, args):
-    keys = Input(sway, args.input)
+    keys = Child(sway, [args.input, "%dx%d" % (W * sway.outputs, H)], stdin=subprocess.PIPE)
+    keys.wait_for("ready", 20)
     proves_harness(sway, keys, args.input)
     # As the X11 scripts: SDL's libraries keep what they allocate; Tappy's own code is
     # leak-checked by the unit tests.
@@ -226,13 +227,14 @@ def scenario(sway, args):
                ASAN_OPTIONS="detect_leaks=0:" + sway.env.get("ASAN_OPTIONS", ""))
     tappy = Child(sway, [args.tappy], "stderr", cwd="/", env=env, stdout=subprocess.DEVNULL)
 
-    def status():
-        return ([line for line in tappy.lines if line.startswith("Tappy on Wayland:")] or [""])[-1]
+    def held():
+        # Its last status line says so, or it ended.
+        said = [line for line in tappy.lines if line.startswith("Tappy on Wayland:")]
+        return tappy.proc.poll() is None and "shortcuts held" in (said or [""])[-1]
 
-    wait_until(lambda: tappy.proc.poll() is not None or "shortcuts held" in status(), START_LIMIT)
-    check(tappy.proc.poll() is None and "shortcuts held" in status(), "tappy (status %s) did not say \"Tappy "
-          "on Wayland: ... shortcuts held\" within %d s; stderr:\n%s"
-          % (tappy.proc.poll(), START_LIMIT, "\n".join(tappy.lines[-40:])))
+    wait_until(lambda: held() or tappy.proc.poll() is not None, START_LIMIT)
+    check(held(), "tappy (status %s) did not say \"Tappy on Wayland: ... shortcuts held\" "
+          "within %d s; stderr:\n%s" % (tappy.proc.poll(), START_LIMIT, "\n".join(tappy.lines[-40:])))
     check_holding(sway, tappy, "the start")
     check_shortcuts(sway, tappy, keys)
     check_background(sway)
@@ -245,9 +247,8 @@ def scenario(sway, args):
     rect = outputs(sway)[0]
     keys.click_at(rect["x"], rect["y"])
     keys.click_at(rect["x"] + rect["width"] - 1, rect["y"])
-    wait_until(lambda: tappy.proc.poll() is not None, 30)
-    check(tappy.proc.returncode == 0, "tappy did not exit with status 0 after the corners (%r):"
-          "\n%s" % (tappy.proc.returncode, "\n".join(tappy.lines[-40:])))
+    settle(lambda: tappy.proc.poll() != 0 and "tappy did not exit with status 0 after the corners"
+           " (%r):\n%s" % (tappy.proc.returncode, "\n".join(tappy.lines[-40:])), 30)
 
 
 def main():
@@ -260,19 +261,17 @@ def main():
         if not shutil.which(tool):
             print("SKIP: %s is not installed" % tool)
             return SKIP
-    sway = None
+    sway = Sway(args.outputs, {name: (combo, extra)
+                               for name, combo, extra, _ in SHORTCUTS + [SENTINEL]})
     try:
-        sway = Sway(args.outputs, {name: (combo, extra)
-                                   for name, combo, extra, _ in SHORTCUTS + [SENTINEL]})
+        sway.connect()
         scenario(sway, args)
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAIL:", e)
-        if sway:
-            print("sway's log ends:\n" + "\n".join(sway.output().splitlines()[-15:]))
+        print("sway's log ends:\n" + "\n".join(sway.output().splitlines()[-15:]))
         return 1
     finally:
-        if sway:
-            sway.close()
+        sway.close()
     print("PASS")
     return 0
 

@@ -46,9 +46,9 @@ zwlr_virtual_pointer_manager_v1* pointers;
     std::exit(1);
 }
 
-void say(const char* text)
+void say(const std::string& text)
 {
-    std::printf("%s\n", text);
+    std::printf("%s\n", text.c_str());
     std::fflush(stdout);
 }
 
@@ -87,8 +87,7 @@ int run_devices(uint32_t layout_w, uint32_t layout_h)
     if (!seat || !keyboards || !pointers)
         die("the compositor offers no seat, virtual keyboard or virtual pointer manager");
     xkb_context* ctx = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-    xkb_rule_names names{};
-    names.layout = "us";
+    const xkb_rule_names names{nullptr, nullptr, "us", nullptr, nullptr}; // rules, model, layout...
     xkb_keymap* keymap = xkb_keymap_new_from_names(ctx, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
     if (!keymap)
         die("cannot compile the us keymap");
@@ -136,8 +135,7 @@ int run_devices(uint32_t layout_w, uint32_t layout_h)
                 zwlr_virtual_pointer_v1_frame(ptr);
             }
         } else {
-            std::printf("error %s", line);
-            std::fflush(stdout);
+            say("error " + std::string(line, std::strcspn(line, "\n")));
             continue;
         }
         roundtrip();
@@ -161,8 +159,7 @@ const wl_keyboard_listener keyboard_listener = {
     [](void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) { say("focus 1"); },
     [](void*, wl_keyboard*, uint32_t, wl_surface*) { say("focus 0"); },
     [](void*, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state) {
-        std::printf("key %u %u\n", key, state);
-        std::fflush(stdout);
+        say("key " + std::to_string(key) + " " + std::to_string(state));
     },
     [](void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {},
     [](void*, wl_keyboard*, int32_t, int32_t) {}};
