@@ -36,19 +36,18 @@ def as_desktop(cmd):
 
 
 def stop(proc, limit=5):
-    # The process and the rest of its session: TERM, and KILL after limit seconds.
-    if proc.poll() is None:
-        os.killpg(proc.pid, signal.SIGTERM)
-        try:
-            proc.wait(limit)
-        except subprocess.TimeoutExpired:
-            os.killpg(proc.pid, signal.SIGKILL)
-            proc.wait()
+    # TERM, and KILL after limit seconds.
+    proc.terminate()
+    try:
+        proc.wait(limit)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
 
 
 class Sway:
     def __init__(self, outputs, bindings):
-        # bindings: marker name -> (sway key combination, more commands after "; " or "");
+        # bindings: (marker name, sway key combination, "; " and more commands or "", ...);
         # each press touches marks/<name>.
         self.outputs = outputs
         self.dir = tempfile.mkdtemp(prefix="tappy-sway-")
@@ -60,16 +59,16 @@ class Sway:
         lines += ["output HEADLESS-%d mode %dx%d position %d 0 bg #%02x%02x%02x solid_color"
                   % ((i + 1, W, H, i * W) + BACKGROUND) for i in range(outputs)]
         lines += ["bindsym %s exec touch %s/%s%s" % (combo, self.marks, name, extra)
-                  for name, (combo, extra) in bindings.items()]
+                  for name, combo, extra, *_ in bindings]
         config = os.path.join(self.dir, "config")
         with open(config, "w") as f:
             f.write("\n".join(lines) + "\n")
         for path in (self.dir, self.runtime, self.marks, config) if ROOT else ():
             os.chown(path, 65534, 65534)  # nobody
-        self.env = {k: v for k, v in os.environ.items()
-                    if k not in ("DISPLAY", "WAYLAND_DISPLAY", "SWAYSOCK", "SDL_VIDEODRIVER")}
-        self.env.update(XDG_RUNTIME_DIR=self.runtime, HOME=self.dir,
+        self.env = dict(os.environ, XDG_RUNTIME_DIR=self.runtime, HOME=self.dir,
                         XDG_CONFIG_HOME=os.path.join(self.dir, "config.d"))
+        for name in ("DISPLAY", "WAYLAND_DISPLAY", "SWAYSOCK", "SDL_VIDEODRIVER"):
+            self.env.pop(name, None)
         self.log = open(os.path.join(self.dir, "sway.log"), "wb")
         # No direct scan-out: sway 1.7 then shows a full-screen window's own buffer on an output
         # without a cursor, and grim captures the output's last composed frame instead (the

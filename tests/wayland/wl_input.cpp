@@ -106,7 +106,6 @@ int run_devices(uint32_t layout_w, uint32_t layout_h)
     std::free(text);
     say("ready");
 
-    uint32_t sent[4] = {};
     char line[256], cmd[32];
     long a = 0, b = 0;
     while (std::fgets(line, sizeof line, stdin)) {
@@ -118,13 +117,12 @@ int run_devices(uint32_t layout_w, uint32_t layout_h)
             zwp_virtual_keyboard_v1_key(kbd, now_ms(), static_cast<uint32_t>(a),
                                         b ? WL_KEYBOARD_KEY_STATE_PRESSED
                                           : WL_KEYBOARD_KEY_STATE_RELEASED);
-            uint32_t mods[4] = {xkb_state_serialize_mods(state, XKB_STATE_MODS_DEPRESSED),
-                                xkb_state_serialize_mods(state, XKB_STATE_MODS_LATCHED),
-                                xkb_state_serialize_mods(state, XKB_STATE_MODS_LOCKED),
-                                xkb_state_serialize_layout(state, XKB_STATE_LAYOUT_EFFECTIVE)};
-            if (std::memcmp(mods, sent, sizeof mods) != 0)
-                zwp_virtual_keyboard_v1_modifiers(kbd, mods[0], mods[1], mods[2], mods[3]);
-            std::memcpy(sent, mods, sizeof mods);
+            // wlroots passes modifiers on only when they change, as a keyboard would.
+            zwp_virtual_keyboard_v1_modifiers(
+                kbd, xkb_state_serialize_mods(state, XKB_STATE_MODS_DEPRESSED),
+                xkb_state_serialize_mods(state, XKB_STATE_MODS_LATCHED),
+                xkb_state_serialize_mods(state, XKB_STATE_MODS_LOCKED),
+                xkb_state_serialize_layout(state, XKB_STATE_LAYOUT_EFFECTIVE));
         } else if (what == "move" && n == 3) {
             zwlr_virtual_pointer_v1_motion_absolute(ptr, now_ms(), static_cast<uint32_t>(a),
                                                     static_cast<uint32_t>(b), layout_w, layout_h);
