@@ -113,10 +113,10 @@ class Sway:
         return json.loads(self.run(["swaymsg", "-r", "-t", kind, *args]))
 
     def start(self, cmd, desktop=True, **kw):
-        # A helper run as the desktop's user (swayidle) or as ours (the input client), ended
-        # at close.
+        # A helper run as the desktop's user (swayidle) or as ours (the input client), with
+        # text streams; ended at close.
         return subprocess.Popen(as_desktop(cmd) if desktop else cmd, env=kw.pop("env", self.env),
-                                start_new_session=True, **kw)
+                                start_new_session=True, text=True, errors="replace", **kw)
 
     def markers(self):
         return sorted(os.listdir(self.marks))
