@@ -65,7 +65,7 @@ class Child:
 
     def wait_for(self, line, limit):
         check(wait_until(lambda: line in self.lines, limit, 0.01),
-              "%s did not say %r within %d s (said %s)" % (self.name, line, limit, self.lines[-20:]))
+              "%s did not say %r in %d s (said %s)" % (self.name, line, limit, self.lines[-20:]))
 
 
     # With wl_input's keyboard and pointer: every call returns once sway has seen it.
@@ -93,7 +93,8 @@ def describe(views):
 def holding(sway, tappy):
     # None while Tappy holds the screen, else what is wrong.
     if tappy.proc.poll() is not None:
-        return "tappy exited (status %s):\n%s" % (tappy.proc.returncode, "\n".join(tappy.lines[-40:]))
+        return "tappy exited (status %s):\n%s" % (tappy.proc.returncode,
+                                                  "\n".join(tappy.lines[-40:]))
     views = sway.views()
     full = [v for v in views if v.get("app_id") == "tappy" and v.get("fullscreen_mode") == 1]
     bare = [o["name"] for o in sway.msg("get_outputs") if o["name"] not in
@@ -119,8 +120,7 @@ def check_holding(sway, tappy, after):
 def outputs(sway, play=True):
     # The rectangles of the play output (where the window titled "Tappy" is; the covers have no
     # title) or of the others.
-    name = [v["output"] for v in sway.views() if v.get("app_id") == "tappy"
-            and v.get("name") == "Tappy"][0]
+    name = [v["output"] for v in sway.views() if v.get("name") == "Tappy"][0]
     return [o["rect"] for o in sway.msg("get_outputs") if (o["name"] == name) == play]
 
 
@@ -136,8 +136,7 @@ def check_shortcuts(sway, keys, expected, when):
 
 
 def swayidle_fires(sway, limit):
-    idle = sway.start(["swayidle", "-w", "timeout", "1", "touch %s/idle" % sway.marks],
-                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    idle = sway.start(["swayidle", "-w", "timeout", "1", "touch %s/idle" % sway.marks])
     fired = wait_until(lambda: "idle" in sway.markers(), limit)
     stop(idle)
     sway.clear_markers()
