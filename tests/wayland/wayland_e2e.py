@@ -222,8 +222,9 @@ def scenario(sway, args):
         said = [line for line in tappy.lines if line.startswith("Tappy on Wayland:")]
         return "shortcuts held" in (said or [""])[-1]
 
-    settle(lambda: not held() and "tappy (status %s) did not say \"Tappy on Wayland: ... shortcuts "
-           "held\"; stderr:\n%s" % (tappy.proc.poll(), "\n".join(tappy.lines[-40:])), START_LIMIT)
+    settle(lambda: not held() and "tappy did not say \"Tappy on Wayland: ... shortcuts held\" "
+           "(exit status %s); stderr:\n%s" % (tappy.proc.poll(), "\n".join(tappy.lines[-40:])),
+           START_LIMIT)
     check_holding(sway, tappy, "the start")
     check_shortcuts(sway, keys, [], "while Tappy ran")
     check_holding(sway, tappy, "the shortcuts")
