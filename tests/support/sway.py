@@ -10,140 +10,112 @@
 # the invoking user, as root may connect to nobody's socket.
 import json
 import os
+import re
 import shutil
 import signal
 import subprocess
 import tempfile
 import time
 
-from xvfb import Failure, check
+from xvfb import H, W, check
 
-W, H = 1024, 768
 BACKGROUND = (255, 0, 255)
 ROOT = os.geteuid() == 0
-NOBODY = 65534
 
 
 def wait_until(what, limit, step=0.1):
     # what() until it returns something true, for at most limit seconds; returns its last value.
     end = time.monotonic() + limit
-    while True:
-        value = what()
-        if value or time.monotonic() > end:
-            return value
+    while not (value := what()) and time.monotonic() < end:
         time.sleep(step)
+    return value
 
 
 def as_desktop(cmd):
-    if not ROOT:
-        return cmd
-    return ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", *cmd]
+    return ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", *cmd] if ROOT else cmd
+
+
+def stop(proc, limit=5):
+    # TERM, and KILL after limit seconds.
+    proc.terminate()
+    try:
+        proc.wait(limit)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
 
 
 class Sway:
     def __init__(self, outputs, bindings):
-        # bindings: marker name -> sway key combination; each press touches marks/<name>.
-        # A marker's command may be followed by more, after "; " (e.g. "Mod1+F4": "...; kill").
+        # bindings: (marker name, sway key combination, "; " and more commands or "", ...);
+        # each press touches marks/<name>.
         self.outputs = outputs
         self.dir = tempfile.mkdtemp(prefix="tappy-sway-")
-        self.runtime = os.path.join(self.dir, "run")
-        self.marks = os.path.join(self.dir, "marks")
+        self.runtime, self.marks = os.path.join(self.dir, "run"), os.path.join(self.dir, "marks")
         os.mkdir(self.runtime, 0o700)
         os.mkdir(self.marks)
         lines = ["xwayland enable", "focus_follows_mouse yes", "seat * pointer_constraint enable",
                  "default_border none"]
-        for i in range(outputs):
-            lines.append("output HEADLESS-%d mode %dx%d position %d 0 bg #%02x%02x%02x solid_color"
-                         % ((i + 1, W, H, i * W) + BACKGROUND))
-        for name, (combo, extra) in bindings.items():
-            lines.append("bindsym %s exec touch %s/%s%s"
-                         % (combo, self.marks, name, "; " + extra if extra else ""))
+        lines += ["output HEADLESS-%d mode %dx%d position %d 0 bg #%02x%02x%02x solid_color"
+                  % ((i + 1, W, H, i * W) + BACKGROUND) for i in range(outputs)]
+        lines += ["bindsym %s exec touch %s/%s%s" % (combo, self.marks, name, extra)
+                  for name, combo, extra, *_ in bindings]
         config = os.path.join(self.dir, "config")
         with open(config, "w") as f:
             f.write("\n".join(lines) + "\n")
-        if ROOT:
-            for path in (self.dir, self.runtime, self.marks, config):
-                os.chown(path, NOBODY, NOBODY)
-        self.env = {k: v for k, v in os.environ.items()
-                    if k not in ("DISPLAY", "WAYLAND_DISPLAY", "SWAYSOCK", "SDL_VIDEODRIVER")}
-        self.env.update(XDG_RUNTIME_DIR=self.runtime, HOME=self.dir,
+        for path in (self.dir, self.runtime, self.marks, config) if ROOT else ():
+            os.chown(path, 65534, 65534)  # nobody
+        self.env = dict(os.environ, XDG_RUNTIME_DIR=self.runtime, HOME=self.dir,
                         XDG_CONFIG_HOME=os.path.join(self.dir, "config.d"))
-        sway_env = dict(self.env, WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
-                        WLR_RENDERER="pixman", WLR_HEADLESS_OUTPUTS=str(outputs))
+        for name in ("DISPLAY", "WAYLAND_DISPLAY", "SWAYSOCK", "SDL_VIDEODRIVER"):
+            self.env.pop(name, None)
         self.log = open(os.path.join(self.dir, "sway.log"), "wb")
         # No direct scan-out: sway 1.7 then shows a full-screen window's own buffer on an output
         # without a cursor, and grim captures the output's last composed frame instead (the
         # background), so screenshots would not show what the output shows.
-        self.proc = subprocess.Popen(as_desktop(["sway", "-D", "noscanout", "-c", config]),
-                                     env=sway_env, stdout=self.log, stderr=self.log,
-                                     start_new_session=True)
-        self.children = []
-        try:
-            self._wait_for_socket()
-        except Exception:
-            self.close()
-            raise
+        self.proc = subprocess.Popen(
+            as_desktop(["sway", "-D", "noscanout", "-c", config]), stdout=self.log,
+            stderr=self.log, start_new_session=True,
+            env=dict(self.env, WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
+                     WLR_RENDERER="pixman", WLR_HEADLESS_OUTPUTS=str(outputs)))
 
-    def _wait_for_socket(self):
-        def sockets():
+    def connect(self):
+        # Waits for sway to answer; close() is due even when this fails.
+        def socket(prefix):
             check(self.proc.poll() is None, "sway exited at start:\n" + self.output())
-            names = os.listdir(self.runtime)
-            ipc = [n for n in names if n.startswith("sway-ipc.")]
-            wl = [n for n in names if n.startswith("wayland-") and not n.endswith(".lock")]
-            return (ipc[0], wl[0]) if ipc and wl else None
+            return next((n for n in os.listdir(self.runtime)
+                         if n.startswith(prefix) and not n.endswith(".lock")), None)
 
-        found = wait_until(sockets, 30)
-        check(found, "sway made no sockets within 30 s:\n" + self.output())
-        self.env.update(SWAYSOCK=os.path.join(self.runtime, found[0]), WAYLAND_DISPLAY=found[1])
-        check(wait_until(lambda: self.msg("get_version", check_ok=False), 30),
-              "sway does not answer on its socket:\n" + self.output())
+        ipc, wayland = (wait_until(lambda: socket(p), 30) for p in ("sway-ipc.", "wayland-"))
+        check(ipc and wayland, "sway made no sockets within 30 s:\n" + self.output())
+        self.env.update(SWAYSOCK=os.path.join(self.runtime, ipc), WAYLAND_DISPLAY=wayland)
         # Xwayland's display, as sway exports it to the programs it starts.
         where = os.path.join(self.dir, "display")
         self.msg("command", "exec echo $DISPLAY > %s" % where)
-        wait_until(lambda: os.path.exists(where) and open(where).read().endswith("\n"), 10)
-        display = open(where).read().strip() if os.path.exists(where) else ""
-        if display:
-            self.env["DISPLAY"] = display
-            if ROOT:
-                # Xwayland admits only its own user (nobody); the program under test is ours.
-                r = subprocess.run(as_desktop(["xhost", "+si:localuser:root"]), env=self.env,
-                                   capture_output=True, timeout=30)
-                check(r.returncode == 0, "xhost could not admit root to Xwayland: %s"
-                      % r.stderr.decode(errors="replace"))
+        check(wait_until(lambda: os.path.exists(where) and open(where).read().endswith("\n"), 10),
+              "sway did not say Xwayland's display")
+        self.env["DISPLAY"] = open(where).read().strip()
+        if ROOT:
+            # Xwayland admits only its own user (nobody); the program under test is ours.
+            self.run(["xhost", "+si:localuser:root"])
 
     def output(self):
-        self.log.flush()
         return open(self.log.name, errors="replace").read()[-3000:]
 
-    def msg(self, kind, *args, check_ok=True):
-        r = subprocess.run(as_desktop(["swaymsg", "-r", "-t", kind, *args]), env=self.env,
-                           capture_output=True, timeout=20)
-        if not check_ok:
-            return json.loads(r.stdout) if r.returncode == 0 else None
-        check(r.returncode == 0, "swaymsg -t %s %s failed: %s%s"
-              % (kind, " ".join(args), r.stdout.decode(errors="replace"),
-                 r.stderr.decode(errors="replace")))
-        return json.loads(r.stdout)
+    def run(self, cmd):
+        # A desktop tool's standard output; failing is a failure of the test.
+        r = subprocess.run(as_desktop(cmd), env=self.env, capture_output=True, timeout=30)
+        check(r.returncode == 0, "%s failed: %s%s" % (" ".join(cmd), r.stdout[-2000:], r.stderr))
+        return r.stdout
 
-    def command(self, text):
-        return self.msg("command", text)
+    def msg(self, kind, *args):
+        return json.loads(self.run(["swaymsg", "-r", "-t", kind, *args]))
 
     def start(self, cmd, desktop=True, **kw):
-        # A helper run as the desktop's user (swayidle) or as ours (the input client), killed
-        # at close.
-        proc = subprocess.Popen(as_desktop(cmd) if desktop else cmd, env=kw.pop("env", self.env),
-                                start_new_session=True, **kw)
-        self.children.append(proc)
-        return proc
-
-    def stop(self, proc):
-        if proc.poll() is None:
-            os.killpg(proc.pid, signal.SIGTERM)
-            try:
-                proc.wait(5)
-            except subprocess.TimeoutExpired:
-                os.killpg(proc.pid, signal.SIGKILL)
-                proc.wait()
+        # A helper run as the desktop's user (swayidle) or as ours (the input client), with
+        # text streams; ended at close.
+        return subprocess.Popen(as_desktop(cmd) if desktop else cmd, env=kw.pop("env", self.env),
+                                start_new_session=True, text=True, errors="replace", **kw)
 
     def markers(self):
         return sorted(os.listdir(self.marks))
@@ -153,72 +125,37 @@ class Sway:
             os.unlink(os.path.join(self.marks, name))
 
     def views(self):
-        # Every window in the tree: dicts with the tree's own fields plus "output" and
-        # "workspace" names.
-        found = []
-
-        def walk(node, output, workspace):
-            if node["type"] == "output":
-                output = node["name"]
-            elif node["type"] == "workspace":
-                workspace = node["name"]
-            if node["type"] in ("con", "floating_con") and node.get("pid"):
-                found.append(dict(node, output=output, workspace=workspace))
+        # Every window in the tree, with the name of its output added.
+        def walk(node, output):
+            output = node["name"] if node["type"] == "output" else output
+            if node.get("pid"):
+                yield dict(node, output=output)
             for child in node.get("nodes", []) + node.get("floating_nodes", []):
-                walk(child, output, workspace)
+                yield from walk(child, output)
 
-        walk(self.msg("get_tree"), None, None)
-        return found
-
-    def screenshot(self, output):
-        # grim's PPM of one output, raw: (width, height, bytes).
-        r = subprocess.run(as_desktop(["grim", "-o", output, "-t", "ppm", "-"]), env=self.env,
-                           capture_output=True, timeout=30)
-        check(r.returncode == 0, "grim failed on %s: %s" % (output, r.stderr.decode()))
-        data = r.stdout
-        fields, pos = [], 0
-        while len(fields) < 4:
-            while data[pos:pos + 1].isspace():
-                pos += 1
-            start = pos
-            while not data[pos:pos + 1].isspace():
-                pos += 1
-            fields.append(data[start:pos])
-        return int(fields[1]), int(fields[2]), data[pos + 1:]
+        return list(walk(self.msg("get_tree"), None))
 
     def background_at(self, output, run=8):
         # Where a run of background pixels shows on the output, or None.
-        width, _, px = self.screenshot(output)
-        needle = bytes(BACKGROUND) * run
+        data = self.run(["grim", "-o", output, "-t", "ppm", "-"])
+        header = re.match(rb"P6\s+(\d+)\s+\d+\s+255\s", data)  # as grim writes it
+        px, needle = data[header.end():], bytes(BACKGROUND) * run
         at = px.find(needle)
-        while at >= 0:
-            if at % 3 == 0:
-                return ((at // 3) % width, (at // 3) // width)
+        while at > 0 and at % 3:
             at = px.find(needle, at + 1)
-        return None
+        return None if at < 0 else ((at // 3) % int(header[1]), (at // 3) // int(header[1]))
 
     def close(self):
-        for proc in self.children:
-            self.stop(proc)
-        if self.proc.poll() is None:
-            os.killpg(self.proc.pid, signal.SIGTERM)
-            try:
-                self.proc.wait(10)
-            except subprocess.TimeoutExpired:
-                os.killpg(self.proc.pid, signal.SIGKILL)
-                self.proc.wait()
-        # What sway started in sessions of their own (Xwayland, swaybg, exec'd commands) is
-        # known by the private runtime folder in its environment.
+        stop(self.proc, 10)
+        # What sway started in sessions of their own (Xwayland, swaybg, exec'd commands) and
+        # what was started here is known by the private runtime folder in its environment.
         mine = ("XDG_RUNTIME_DIR=" + self.runtime + "\0").encode()
         for pid in filter(str.isdigit, os.listdir("/proc")):
             try:
                 with open("/proc/%s/environ" % pid, "rb") as f:
                     if mine in f.read():
                         os.kill(int(pid), signal.SIGKILL)
-            except (OSError, ProcessLookupError):
+            except OSError:
                 pass
         self.log.close()
         shutil.rmtree(self.dir, ignore_errors=True)
-
-
-__all__ = ["Sway", "Failure", "check", "wait_until", "as_desktop", "BACKGROUND", "W", "H"]
