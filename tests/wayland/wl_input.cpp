@@ -7,9 +7,6 @@
 //                             key <evdev code> 1|0   press or release; modifiers follow
 //                             move <x> <y>           absolute, layout pixels
 //                             click                  left button press and release
-//   wl_input --window ID    maps a plain window with app_id ID and prints "configured" for
-//                           each configure, "focus 1|0" and "key <evdev code> 1|0" as its
-//                           keyboard sees them; ends with the compositor or a signal.
 //
 // The keymap goes to the compositor before any key or modifier: a client that receives
 // modifiers before a keymap may crash (SDL 2.26 does). Modifiers are what xkbcommon computes
@@ -28,15 +25,11 @@
 
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
-#include "xdg-shell-client-protocol.h"
 
 namespace {
 
 wl_display* display;
 wl_seat* seat;
-wl_compositor* compositor;
-wl_shm* shm;
-xdg_wm_base* wm_base;
 zwp_virtual_keyboard_manager_v1* keyboards;
 zwlr_virtual_pointer_manager_v1* pointers;
 
@@ -63,9 +56,6 @@ void on_global(void*, wl_registry* registry, uint32_t name, const char* interfac
 {
     const std::pair<const wl_interface*, void**> wanted[] = {
         {&wl_seat_interface, reinterpret_cast<void**>(&seat)},
-        {&wl_compositor_interface, reinterpret_cast<void**>(&compositor)},
-        {&wl_shm_interface, reinterpret_cast<void**>(&shm)},
-        {&xdg_wm_base_interface, reinterpret_cast<void**>(&wm_base)},
         {&zwp_virtual_keyboard_manager_v1_interface, reinterpret_cast<void**>(&keyboards)},
         {&zwlr_virtual_pointer_manager_v1_interface, reinterpret_cast<void**>(&pointers)}};
     // Version 1 of each is all these tests use; the first seat is the one sway listens to.
@@ -142,63 +132,17 @@ int run_devices(uint32_t layout_w, uint32_t layout_h)
     return 0;
 }
 
-const xdg_wm_base_listener wm_base_listener = {
-    [](void*, xdg_wm_base* base, uint32_t serial) { xdg_wm_base_pong(base, serial); }};
-
-// Each configure is answered at once: the first one's commit, with the buffer, maps the window.
-const xdg_surface_listener surface_listener = {[](void* data, xdg_surface* s, uint32_t serial) {
-    xdg_surface_ack_configure(s, serial);
-    wl_surface_commit(static_cast<wl_surface*>(data));
-    say("configured");
-}};
-
-const wl_keyboard_listener keyboard_listener = {
-    [](void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) { close(fd); },
-    [](void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) { say("focus 1"); },
-    [](void*, wl_keyboard*, uint32_t, wl_surface*) { say("focus 0"); },
-    [](void*, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state) {
-        say("key " + std::to_string(key) + " " + std::to_string(state));
-    },
-    [](void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {},
-    [](void*, wl_keyboard*, int32_t, int32_t) {}};
-
-int run_window(const char* app_id)
-{
-    xdg_wm_base_add_listener(wm_base, &wm_base_listener, nullptr);
-    wl_keyboard_add_listener(wl_seat_get_keyboard(seat), &keyboard_listener, nullptr);
-    wl_surface* surface = wl_compositor_create_surface(compositor);
-    xdg_surface* xsurface = xdg_wm_base_get_xdg_surface(wm_base, surface);
-    xdg_toplevel* top = xdg_surface_get_toplevel(xsurface);
-    xdg_toplevel_set_app_id(top, app_id);
-    xdg_toplevel_set_title(top, app_id);
-    wl_surface_commit(surface);
-    // The buffer goes with the commit that answers the first configure.
-    xdg_surface_add_listener(xsurface, &surface_listener, surface);
-    // Zeros: black, unlike anything the desktop or Tappy shows; the size does not matter.
-    int fd = memfd_create("wl_input-buffer", MFD_CLOEXEC);
-    if (fd < 0 || ftruncate(fd, 320 * 240 * 4) < 0)
-        die("cannot make a buffer");
-    wl_shm_pool* pool = wl_shm_create_pool(shm, fd, 320 * 240 * 4);
-    wl_surface_attach(surface,
-                      wl_shm_pool_create_buffer(pool, 0, 320, 240, 320 * 4, WL_SHM_FORMAT_XRGB8888),
-                      0, 0);
-    while (wl_display_dispatch(display) >= 0) {
-    }
-    die("lost the compositor");
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     unsigned w = 0, h = 0;
-    bool window = argc == 3 && std::strcmp(argv[1], "--window") == 0;
-    if (!window && (argc != 2 || std::sscanf(argv[1], "%ux%u", &w, &h) != 2 || !w || !h))
-        die("usage: wl_input WIDTHxHEIGHT | wl_input --window APP_ID");
+    if (argc != 2 || std::sscanf(argv[1], "%ux%u", &w, &h) != 2 || !w || !h)
+        die("usage: wl_input WIDTHxHEIGHT");
     display = wl_display_connect(nullptr);
     if (!display)
         die("cannot connect to the Wayland display");
     wl_registry_add_listener(wl_display_get_registry(display), &registry_listener, nullptr);
     roundtrip();
-    return window ? run_window(argv[2]) : run_devices(w, h);
+    return run_devices(w, h);
 }
