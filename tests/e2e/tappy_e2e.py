@@ -8,9 +8,6 @@
 #   play, broken  the scene, new keys, the pulse, F12, outside close requests, the corner exit
 #                 and the About box, the sound played; hostile content only, which leaves an
 #                 empty library: the hint alone
-#   monitors  a 2048 x 768 screen split into two monitors with xrandr: the play window on the
-#             primary (left) half, a plain white window on the other, and the corner exit still
-#             on the play window's corners (wm_e2e holds the pointer there under real managers)
 #   instance  a second start exits 0 and leaves one Tappy window; after the first is killed
 #             with -9 the next start runs
 #   session   Caps Lock and Num Lock toggled during play are put back after the corner exit, and
@@ -129,34 +126,6 @@ def scenario_broken(display, args):
         tappy.leave_by_corners()
 
 
-def geometry(display, window):
-    f = dict(line.split("=") for line in display.xdo("getwindowgeometry", "--shell", window).split())
-    return int(f["X"]), int(f["Y"]), int(f["WIDTH"]), int(f["HEIGHT"])
-
-
-def scenario_monitors(display, args):
-    for name, x, primary in (("LEFT", 0, "screen"), ("RIGHT", W, "none")):
-        run(["xrandr", "--setmonitor", name, f"{W}/270x{H}/200+{x}+0", primary], env=display.env)
-    listed = run(["xrandr", "--listmonitors"], env=display.env).stdout.decode()
-    check("Monitors: 2" in listed, "xrandr did not define two monitors:\n" + listed)
-    with Tappy(display, args.tappy, topics) as tappy:
-        windows = display.xdo("search", "--onlyvisible", "--pid", tappy.proc.pid, "").split()
-        # Neither the root (which the search also names) nor the lock's 1 x 1 focus window.
-        shapes = sorted(g for g in (geometry(display, w) for w in windows) if 1 < g[2] < 2 * W)
-        check(shapes == [(0, 0, W, H), (W, 0, W, H)],
-              "expected the play window on the left half and a cover on the right: %s" % shapes)
-        play = display.tappy_windows()
-        check(len(play) == 1 and geometry(display, play[0]) == (0, 0, W, H),
-              "the play window is not the left half")
-        img = display.screenshot()
-        check(bbox(img, lambda c: c != WHITE, (W, 0, 2 * W, H)) is None,
-              "the other monitor is not plain white")
-        check(bbox(img, dark, (0, 0, W, 20)), "no exit hint on the play monitor")
-        check(tappy.key_changes_picture("asdfgh", 1.0), "keys did not reach the play window")
-        # The corners are the play window's: its top-right is the middle of the screen.
-        tappy.leave_by_corners()
-
-
 def scenario_instance(display, args):
     # No display at all: a clear message and a failing exit, not an invisible program.
     env = {k: v for k, v in os.environ.items()
@@ -212,7 +181,6 @@ def scenario_session(display, args):
 SCENARIOS = {
     "play": (scenario_play, W),
     "broken": (scenario_broken, W),
-    "monitors": (scenario_monitors, 2 * W),
     "instance": (scenario_instance, W),
     "session": (scenario_session, W),
 }

@@ -50,11 +50,6 @@ std::string Name(Window w)
     return out;
 }
 
-bool Titled(Window w)
-{
-    return Name(w) == "Tappy";
-}
-
 std::vector<Window> Children(Window w)
 {
     Window root = 0, parent = 0, *kids = nullptr;
@@ -71,23 +66,18 @@ std::vector<Window> Children(Window w)
 bool FindTappy(Window* play, Window* top)
 {
     for (Window child : Children(g_root)) {
-        if (Titled(child)) {
+        if (Name(child) == "Tappy") {
             *play = *top = child;
             return true;
         }
         for (Window inner : Children(child))
-            if (Titled(inner)) {
+            if (Name(inner) == "Tappy") {
                 *play = inner;
                 *top = child;
                 return true;
             }
     }
     return false;
-}
-
-int Ignore(Display*, XErrorEvent*)
-{
-    return 0;
 }
 
 // A client message about a window: to the root, where a window manager takes requests, or to the
@@ -158,9 +148,10 @@ std::string Wrong(const Rect& place)
     Window child = 0;
     int x = 0, y = 0;
     XTranslateCoordinates(g_d, play, g_root, 0, 0, &x, &y, &child);
+    char moved[64];
+    std::snprintf(moved, sizeof moved, " moved(%d,%d,%dx%d)", x, y, pa.width, pa.height);
     if (x != place.x || y != place.y || pa.width != place.w || pa.height != place.h)
-        wrong += " moved(" + std::to_string(x) + "," + std::to_string(y) + "," +
-                 std::to_string(pa.width) + "x" + std::to_string(pa.height) + ")";
+        wrong += moved;
     Window focus = 0;
     int revert = 0;
     XGetInputFocus(g_d, &focus, &revert);
@@ -239,7 +230,7 @@ int main(int argc, char** argv)
     Rect place;
     if (!(g_d = XOpenDisplay(nullptr)))
         return 65;
-    XSetErrorHandler(Ignore);
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     g_root = DefaultRootWindow(g_d);
     if (action == "saver")
         return Saver();

@@ -10,8 +10,9 @@ files, and then:
            focused, in place, holding keyboard and pointer, with no key leaked and no marker
   mouse    buttons 1-9 (the wheel is 4-7) under no modifier, Alt, Super and Ctrl+Alt: no marker,
            no desktop change, Tappy still holds everything
-  monitors (two monitors) a click at the play window's top-right edge and another program's
-           grab attempts leave the pointer inside the play window
+  monitors (two monitors) the other monitor shows a plain white cover and keys reach the play
+           window; a click at the play window's top-right edge and another program's grab
+           attempts leave the pointer inside the play window
 and leaves by the corners with status 0. Scenario breakgrab-1 turns on the keymap option
 grab:break_actions under openbox and presses its keys. TAPPY_WM_FIGURES names a file to append the thief's
 lines to (window manager, attempt, keys leaked, time to recover).
@@ -28,7 +29,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from tappy_e2e import topics  # noqa: E402
-from xvfb import H, W, Failure, Tappy, check, main, run  # noqa: E402
+from xvfb import H, W, Failure, Tappy, bbox, check, main, run  # noqa: E402
 
 PLACE = "0,0,%d,%d" % (W, H)
 ESCAPES = ["iconify", "hidden", "showdesktop", "desktop", "unfullscreen", "fullscreen",
@@ -152,6 +153,10 @@ def scenario(wm_name, monitors):
         with WindowManager(display, wm_name) as wm, Tappy(display, args.tappy, topics) as tappy:
             time.sleep(1.0)
             holds_everything(display, args, tappy, wm, "the start")
+            if monitors == 2:
+                check(bbox(display.screenshot(), lambda c: c != (255, 255, 255),
+                           (W, 0, 2 * W, H)) is None, "the other monitor is not plain white")
+                check(tappy.key_changes_picture("asdfgh", 1.0), "keys did not reach Tappy")
             figures = []
             for action in ESCAPES:
                 figures.append("%s %d %s" % (wm_name, monitors,
