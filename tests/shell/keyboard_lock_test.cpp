@@ -21,7 +21,6 @@ struct FilterRow {
 
 constexpr FilterRow kFilterRows[] = {
     {"F12", kAll, HC_ACTION, VK_F12, false, false, true},
-    {"F12 options 0", 0, HC_ACTION, VK_F12, false, false, true},
     {"F12 with Alt and Ctrl", 0, HC_ACTION, VK_F12, true, true, true},
     {"F12 not HC_ACTION", kAll, 3, VK_F12, false, false, false},
     {"Esc not HC_ACTION", kAll, -1, VK_ESCAPE, true, true, false},
@@ -44,7 +43,6 @@ constexpr FilterRow kFilterRows[] = {
     {"Ctrl+Esc options 0x10", 0x10, HC_ACTION, VK_ESCAPE, false, true, false},
     {"Alt+Tab options 0x10", 0x10, HC_ACTION, VK_TAB, true, false, false},
     {"Windows key options 0x10", 0x10, HC_ACTION, VK_RWIN, false, false, false},
-    {"F12 options 0x10", 0x10, HC_ACTION, VK_F12, false, false, true},
     {"Ctrl+Esc Alt+Esc only", KEYLOCK_ALT_ESC, HC_ACTION, VK_ESCAPE, false, true, false},
     {"Alt+Esc Alt+Esc only", KEYLOCK_ALT_ESC, HC_ACTION, VK_ESCAPE, true, false, true},
     {"Alt+Tab Alt+Esc only", KEYLOCK_ALT_ESC, HC_ACTION, VK_TAB, true, false, false},
@@ -68,16 +66,14 @@ struct VersionRow {
     const char* name;
     DWORD major;
     DWORD platform;
-    const char* servicePack;
+    std::string servicePack;
     int method;
 };
 
-constexpr VersionRow kVersionRows[] = {
-    {"5 NT", 5, VER_PLATFORM_WIN32_NT, "", LOCKMETHOD_HOOK},
+const VersionRow kVersionRows[] = {
     {"5 any platform", 5, VER_PLATFORM_WIN32_WINDOWS, "Service Pack 1", LOCKMETHOD_HOOK},
     {"4 non-NT", 4, VER_PLATFORM_WIN32_WINDOWS, "Service Pack 6", LOCKMETHOD_SCREENSAVER},
     {"4 Win32s", 4, VER_PLATFORM_WIN32s, "", LOCKMETHOD_SCREENSAVER},
-    {"4 NT SP6", 4, VER_PLATFORM_WIN32_NT, "Service Pack 6", LOCKMETHOD_HOOK},
     {"4 NT SP6a", 4, VER_PLATFORM_WIN32_NT, "Service Pack 6a", LOCKMETHOD_HOOK},
     {"4 NT SP2", 4, VER_PLATFORM_WIN32_NT, "Service Pack 2", LOCKMETHOD_HOOK},
     {"4 NT SP1", 4, VER_PLATFORM_WIN32_NT, "Service Pack 1", LOCKMETHOD_OLD_NT},
@@ -85,9 +81,9 @@ constexpr VersionRow kVersionRows[] = {
     {"4 NT negative number", 4, VER_PLATFORM_WIN32_NT, "Service Pack -3", LOCKMETHOD_OLD_NT},
     {"3", 3, VER_PLATFORM_WIN32_NT, "Service Pack 5", LOCKMETHOD_OLD_NT},
     {"6", 6, VER_PLATFORM_WIN32_NT, "", LOCKMETHOD_NONE},
-    {"10", 10, VER_PLATFORM_WIN32_NT, "", LOCKMETHOD_NONE},
-    {"2", 2, VER_PLATFORM_WIN32_NT, "", LOCKMETHOD_NONE},
     {"0 (no display that can be grabbed)", 0, 0, "", LOCKMETHOD_NONE},
+    // Digits to the end of the field and no terminator: neither read past nor overflowed.
+    {"4 NT field full of digits", 4, VER_PLATFORM_WIN32_NT, std::string(200, '7'), LOCKMETHOD_HOOK},
 };
 
 TEST(KeyboardLock, VersionTable)
@@ -98,19 +94,9 @@ TEST(KeyboardLock, VersionTable)
         info.dwOSVersionInfoSize = sizeof(info);
         info.dwMajorVersion = row.major;
         info.dwPlatformId = row.platform;
-        std::strncpy(info.szCSDVersion, row.servicePack, sizeof(info.szCSDVersion) - 1);
+        row.servicePack.copy(info.szCSDVersion, sizeof(info.szCSDVersion));
         EXPECT_EQ(LockMethodForVersion(info), row.method);
     }
-}
-
-// A full field of digits must neither read past the field nor overflow.
-TEST(KeyboardLock, UnterminatedServicePackTextIsReadWithinItsField)
-{
-    OSVERSIONINFOA info{};
-    info.dwMajorVersion = 4;
-    info.dwPlatformId = VER_PLATFORM_WIN32_NT;
-    std::memset(info.szCSDVersion, '7', sizeof(info.szCSDVersion));
-    EXPECT_EQ(LockMethodForVersion(info), LOCKMETHOD_HOOK);
 }
 
 // On SDL's dummy driver the display cannot be grabbed, so the lock reports that it cannot
@@ -121,11 +107,8 @@ TEST(KeyboardLock, UnlockableDisplayReportsOnceAndNeverRetries)
     testing::internal::CaptureStderr();
     LockKeyboard(nullptr, kAll);
     LockKeyboard(nullptr, kAll);
-    const std::string err = testing::internal::GetCapturedStderr();
-    const std::string text = "Don't know how to lock keyboard for this version of windows";
-    const auto first = err.find(text);
-    ASSERT_NE(first, std::string::npos);
-    EXPECT_EQ(err.find(text, first + 1), std::string::npos);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Tappy: Don't know how to lock keyboard for this version of windows\n");
     EXPECT_TRUE(g_bKeyboardLocked);
     EXPECT_EQ(g_hKeyboardHook, nullptr);
     EXPECT_EQ(g_nLockOptions, 0);
