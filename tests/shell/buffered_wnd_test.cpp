@@ -40,50 +40,33 @@ void Pump()
         DispatchMessageA(&msg);
 }
 
-void PushEvent(SDL_Event event)
+void Push(SDL_Event event)
 {
     ASSERT_EQ(SDL_PushEvent(&event), 1);
 }
 
 void PushClick(const CWnd& wnd, int x, int y)
 {
-    SDL_Event e{};
-    e.type = SDL_MOUSEBUTTONDOWN;
-    e.button.windowID = SDL_GetWindowID(wnd.m_hWnd->window);
-    e.button.button = SDL_BUTTON_LEFT;
-    e.button.state = SDL_PRESSED;
-    e.button.x = x;
-    e.button.y = y;
-    PushEvent(e);
+    const Uint32 id = SDL_GetWindowID(wnd.m_hWnd->window);
+    Push({.button = {SDL_MOUSEBUTTONDOWN, 0, id, 0, SDL_BUTTON_LEFT, SDL_PRESSED, 1, 0, x, y}});
 }
 
-// A key pressed and released, a move to the top-right corner, a button release, a window manager's
-// close request and a quit: none of them is a press, so none may arm, disarm or close.
+// A key pressed and released, a move to the top-right corner, a button release there, a window
+// manager's close request and a quit: none of them is a press, so none may arm, disarm or close.
 void PushNoise(const CWnd& wnd)
 {
     const Uint32 id = SDL_GetWindowID(wnd.m_hWnd->window);
-    SDL_Event e{};
-    e.key.keysym = {SDL_SCANCODE_A, SDLK_a, 0, 0};
-    for (const Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
-        e.type = type;
-        PushEvent(e);
-    }
-    e = SDL_Event{};
-    e.type = SDL_MOUSEMOTION;
-    e.motion.windowID = id;
-    e.motion.x = 1010;
-    e.motion.y = 5;
-    PushEvent(e);
-    e.type = SDL_MOUSEBUTTONUP;
-    e.button.button = SDL_BUTTON_LEFT;
-    PushEvent(e);
-    e = SDL_Event{};
-    e.type = SDL_WINDOWEVENT;
-    e.window.event = SDL_WINDOWEVENT_CLOSE;
-    e.window.windowID = id;
-    PushEvent(e);
-    e.type = SDL_QUIT;
-    PushEvent(e);
+    const SDL_Keysym a{SDL_SCANCODE_A, SDLK_a, 0, 0};
+    for (const SDL_Event& e : {
+             SDL_Event{.key = {SDL_KEYDOWN, 0, id, SDL_PRESSED, 0, 0, 0, a}},
+             SDL_Event{.key = {SDL_KEYUP, 0, id, SDL_RELEASED, 0, 0, 0, a}},
+             SDL_Event{.motion = {SDL_MOUSEMOTION, 0, id, 0, 0, 1010, 5, 0, 0}},
+             SDL_Event{.button = {SDL_MOUSEBUTTONUP, 0, id, 0, SDL_BUTTON_LEFT, SDL_RELEASED, 1, 0,
+                                  1010, 5}},
+             SDL_Event{.window = {SDL_WINDOWEVENT, 0, id, SDL_WINDOWEVENT_CLOSE, 0, 0, 0, 0, 0}},
+             SDL_Event{.type = SDL_QUIT},
+         })
+        Push(e);
 }
 
 class BufferedWnd : public testing::Test {
@@ -110,7 +93,6 @@ TEST(BufferedWndGesture, CornerPresses)
         {"(20,20) then (1004,0)", {{20, 20}, {1004, 0}}, true},
         {"(0,0) then (1023,20)", {{0, 0}, {1023, 20}}, true},
         {"(0,0) then (1003,0)", {{0, 0}, {1003, 0}}, false},
-        {"(0,0), (1003,0), (1010,5)", {{0, 0}, {1003, 0}, {1010, 5}}, false},
         {"(21,0) then (1010,5)", {{21, 0}, {1010, 5}}, false},
         {"(0,21) then (1010,5)", {{0, 21}, {1010, 5}}, false},
         {"(1010,5) first", {{1010, 5}, {5, 5}}, false},
