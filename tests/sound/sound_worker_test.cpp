@@ -39,22 +39,12 @@ template <std::atomic<bool>& until> void PlayUntil(const char* path)
     g_ended = true;
 }
 
-void Halt()
-{
-    g_halted = true;
-}
-
 // Bounded so that a broken worker fails the test instead of hanging it.
 template <typename Pred> bool WaitFor(Pred pred)
 {
     for (int i = 0; i < 10'000 && !pred(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return pred();
-}
-
-bool Idle()
-{
-    return !g_bSoundPending && !g_bSoundPlaying;
 }
 
 class SoundWorkerTest : public ::testing::Test {
@@ -65,7 +55,7 @@ protected:
         g_played.clear();
         g_entered = g_ended = g_halted = false;
         SetSoundPlayFunction(&Record);
-        SetSoundHaltFunction(&Halt);
+        SetSoundHaltFunction([] { g_halted = true; });
     }
     void TearDown() override
     {
@@ -79,12 +69,13 @@ protected:
 
 TEST_F(SoundWorkerTest, OnlyTheNewestRequestPlaysAndAnEmptyPathIsTakenSilently)
 {
+    const auto idle = [] { return !g_bSoundPending && !g_bSoundPlaying; };
     PostSoundRequest("first.wav");
     PostSoundRequest("second.wav");
     StartSoundWorker();
-    ASSERT_TRUE(WaitFor(Idle));
+    ASSERT_TRUE(WaitFor(idle));
     PostSoundRequest("");
-    ASSERT_TRUE(WaitFor(Idle));
+    ASSERT_TRUE(WaitFor(idle));
     PostSoundRequest("after.wav");
     ASSERT_TRUE(WaitFor([] { return Played().size() == 2; }));
     EXPECT_EQ(Played(), (std::vector<std::string>{"second.wav", "after.wav"}));
