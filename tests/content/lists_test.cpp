@@ -88,10 +88,8 @@ TEST(RandomIndex, ExamplesOfBothGroupings)
 
 TEST(CTextList, GetRandomIndexDrawsOnlyForNonEmptyLists)
 {
-    crt::srand(1234);
-    const int first = crt::rand();
-    crt::srand(1234);
     CTextList empty, three;
+    const int first = crt::peek_rand(0);
     EXPECT_EQ(empty.GetRandomIndex(), -1);
     EXPECT_EQ(Fill(three, {"a", "b", "c"}).GetRandomIndex(), RandomIndexFromDraw(first, 3));
 }
