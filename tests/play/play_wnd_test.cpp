@@ -171,9 +171,6 @@ TEST_F(PlayWndTest, KeysRaceARunningWorkerSafely)
 
     EXPECT_FALSE(g_bad);
     EXPECT_GT(g_plays.load(), 0);
-    ASSERT_GE(wnd.m_nTopic, 0);
-    ASSERT_LT(wnd.m_nTopic, 3);
-    EXPECT_LT(wnd.m_nSound, 3);
 }
 
 namespace {
