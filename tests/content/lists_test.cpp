@@ -10,24 +10,15 @@
 #include <random>
 #include <vector>
 
-namespace {
-
-CTextList& Fill(CTextList& list, const Strings& items)
-{
-    for (const auto& item : items)
-        list.AddUnique(CString(item));
-    return list;
-}
-
-} // namespace
-
 // RemoveAt and AddUnique over every index, in and out of range, are the long run's below.
 TEST(CTextList, EmptiedListTakesItemsAgainAndKeepsEmptyAndCasedItemsApart)
 {
     CTextList list;
-    EXPECT_EQ(Fill(list, {"a"}).RemoveAt(0), 0);
-    EXPECT_EQ(Items(Fill(list, {"", "Cat", "cat", "", "Cat", "a"})),
-              (Strings{"", "Cat", "cat", "a"}));
+    list.AddUnique("a");
+    EXPECT_EQ(list.RemoveAt(0), 0);
+    for (const char* item : {"", "Cat", "cat", "", "Cat", "a"})
+        list.AddUnique(item);
+    EXPECT_EQ(Items(list), (Strings{"", "Cat", "cat", "a"}));
 }
 
 // The list rules as plainly written (linear duplicate scan, swap-with-last removal) against the
@@ -84,12 +75,4 @@ TEST(RandomIndex, ExamplesOfBothGroupings)
             EXPECT_EQ(disagreements, 0) << "n=" << n;
         }
     }
-}
-
-TEST(CTextList, GetRandomIndexDrawsOnlyForNonEmptyLists)
-{
-    CTextList empty, three;
-    const int first = crt::peek_rand(0);
-    EXPECT_EQ(empty.GetRandomIndex(), -1);
-    EXPECT_EQ(Fill(three, {"a", "b", "c"}).GetRandomIndex(), RandomIndexFromDraw(first, 3));
 }
