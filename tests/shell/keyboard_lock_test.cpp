@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 
@@ -9,55 +10,51 @@ namespace {
 
 constexpr int kAll = KEYLOCK_CTRL_ESC | KEYLOCK_ALT_TAB | KEYLOCK_ALT_ESC | KEYLOCK_WIN_KEYS;
 
+// The option sets each row is tried with: all four, none, a bit with no meaning, the Alt+Esc
+// option alone, and Ctrl+Esc with Alt+Tab.
+constexpr int kOptionSets[] = {kAll, 0, 0x10, KEYLOCK_ALT_ESC, KEYLOCK_CTRL_ESC | KEYLOCK_ALT_TAB};
+
 struct FilterRow {
     const char* name;
-    int options;
     int nCode;
     DWORD vk;
-    bool alt;  // LLKHF_ALTDOWN in the event
-    bool ctrl; // a Ctrl key down now
-    bool swallowed;
+    bool alt;                      // LLKHF_ALTDOWN in the event
+    bool ctrl;                     // a Ctrl key down now
+    std::array<bool, 5> swallowed; // with each of kOptionSets
 };
 
 constexpr FilterRow kFilterRows[] = {
-    {"F12", kAll, HC_ACTION, VK_F12, false, false, true},
-    {"F12 with Alt and Ctrl", 0, HC_ACTION, VK_F12, true, true, true},
-    {"F12 not HC_ACTION", kAll, 3, VK_F12, false, false, false},
-    {"Esc not HC_ACTION", kAll, -1, VK_ESCAPE, true, true, false},
-    {"Esc alone", kAll, HC_ACTION, VK_ESCAPE, false, false, false},
-    {"Ctrl+Esc", kAll, HC_ACTION, VK_ESCAPE, false, true, true},
-    {"Alt+Esc", kAll, HC_ACTION, VK_ESCAPE, true, false, true},
-    {"Tab alone", kAll, HC_ACTION, VK_TAB, false, false, false},
-    {"Alt+Tab", kAll, HC_ACTION, VK_TAB, true, false, true},
-    {"Ctrl+Tab", kAll, HC_ACTION, VK_TAB, false, true, false},
-    {"left Windows key", kAll, HC_ACTION, VK_LWIN, false, false, true},
-    {"right Windows key", kAll, HC_ACTION, VK_RWIN, false, false, true},
-    {"Ctrl key itself", kAll, HC_ACTION, VK_LCONTROL, false, true, false},
-    {"Alt key itself", kAll, HC_ACTION, VK_LMENU, true, false, false},
-    {"Shift key itself", kAll, HC_ACTION, VK_LSHIFT, false, false, false},
-    {"letter with Alt", kAll, HC_ACTION, 'A', true, false, false},
-    {"Ctrl+Esc options 0", 0, HC_ACTION, VK_ESCAPE, false, true, false},
-    {"Alt+Tab options 0", 0, HC_ACTION, VK_TAB, true, false, false},
-    {"Alt+Esc options 0", 0, HC_ACTION, VK_ESCAPE, true, false, false},
-    {"Windows key options 0", 0, HC_ACTION, VK_LWIN, false, false, false},
-    {"Ctrl+Esc options 0x10", 0x10, HC_ACTION, VK_ESCAPE, false, true, false},
-    {"Alt+Tab options 0x10", 0x10, HC_ACTION, VK_TAB, true, false, false},
-    {"Windows key options 0x10", 0x10, HC_ACTION, VK_RWIN, false, false, false},
-    {"Ctrl+Esc Alt+Esc only", KEYLOCK_ALT_ESC, HC_ACTION, VK_ESCAPE, false, true, false},
-    {"Alt+Esc Alt+Esc only", KEYLOCK_ALT_ESC, HC_ACTION, VK_ESCAPE, true, false, true},
-    {"Alt+Tab Alt+Esc only", KEYLOCK_ALT_ESC, HC_ACTION, VK_TAB, true, false, false},
-    {"bits above eight ignored", 0x100 | KEYLOCK_CTRL_ESC, HC_ACTION, VK_TAB, true, false, false},
+    {"F12", HC_ACTION, VK_F12, false, false, {true, true, true, true, true}},
+    {"F12 with Alt and Ctrl", HC_ACTION, VK_F12, true, true, {true, true, true, true, true}},
+    {"F12 not HC_ACTION", 3, VK_F12, false, false, {}},
+    {"Esc not HC_ACTION", -1, VK_ESCAPE, true, true, {}},
+    {"Esc alone", HC_ACTION, VK_ESCAPE, false, false, {}},
+    {"Ctrl+Esc", HC_ACTION, VK_ESCAPE, false, true, {true, false, false, false, true}},
+    {"Alt+Esc", HC_ACTION, VK_ESCAPE, true, false, {true, false, false, true, false}},
+    {"Tab alone", HC_ACTION, VK_TAB, false, false, {}},
+    {"Alt+Tab", HC_ACTION, VK_TAB, true, false, {true, false, false, false, true}},
+    {"Ctrl+Tab", HC_ACTION, VK_TAB, false, true, {}},
+    {"left Windows key", HC_ACTION, VK_LWIN, false, false, {true, false, false, false, false}},
+    {"right Windows key", HC_ACTION, VK_RWIN, false, false, {true, false, false, false, false}},
+    {"Ctrl key itself", HC_ACTION, VK_LCONTROL, false, true, {}},
+    {"Alt key itself", HC_ACTION, VK_LMENU, true, false, {}},
+    {"Shift key itself", HC_ACTION, VK_LSHIFT, false, false, {}},
+    {"letter with Alt", HC_ACTION, 'A', true, false, {}},
 };
 
 TEST(KeyboardLock, FilterTableDownAndUp)
 {
     for (const FilterRow& row : kFilterRows) {
-        for (bool up : {false, true}) {
-            SCOPED_TRACE(std::string(row.name) + (up ? " (up)" : " (down)"));
-            KBDLLHOOKSTRUCT event{};
-            event.vkCode = row.vk;
-            event.flags = (row.alt ? LLKHF_ALTDOWN : 0) | (up ? LLKHF_UP : 0);
-            EXPECT_EQ(FilterSwallows(row.nCode, event, row.options, row.ctrl), row.swallowed);
+        for (std::size_t set = 0; set < std::size(kOptionSets); ++set) {
+            for (bool up : {false, true}) {
+                SCOPED_TRACE(std::string(row.name) + " with options " +
+                             std::to_string(kOptionSets[set]) + (up ? " (up)" : " (down)"));
+                KBDLLHOOKSTRUCT event{};
+                event.vkCode = row.vk;
+                event.flags = (row.alt ? LLKHF_ALTDOWN : 0) | (up ? LLKHF_UP : 0);
+                EXPECT_EQ(FilterSwallows(row.nCode, event, kOptionSets[set], row.ctrl),
+                          row.swallowed[set]);
+            }
         }
     }
 }
