@@ -98,16 +98,10 @@ TEST_F(SoundWorkerTest, StopWaitsForTheSoundToEndOrHaltsItAndTakesNoMore)
     }
 }
 
-TEST_F(SoundWorkerTest, StopReturnsWhenTheWorkerNeverStartedOrHasJustStarted)
+// Stopped before its thread has run a single step: the stop still waits for it, so the thread
+// cannot outlive what it reads.
+TEST_F(SoundWorkerTest, StopRightAfterTheStartWaitsForTheWorker)
 {
-    PostSoundRequest("waits.wav");
-    StopSoundWorker();
-    EXPECT_FALSE(g_bWorkerRunning);
-    EXPECT_TRUE(g_bSoundPending);
-
-    // Stopped before its thread has run a single step: the stop still waits for it, so the
-    // thread cannot outlive what it reads.
-    ResetSoundWorkerForTest();
     StartSoundWorker();
     StopSoundWorker();
     EXPECT_FALSE(g_bWorkerRunning);
