@@ -12,16 +12,13 @@
 #include <filesystem>
 #include <string>
 
-namespace {
-const std::string kDemoDir = std::string(TAPPY_SOURCE_DIR) + "/demo/";
-} // namespace
-
 TEST(DemoLibrary, EveryPictureIsATopicAndEveryMapRecordNamesWhatExists)
 {
+    const std::string demo = std::string(TAPPY_SOURCE_DIR) + "/demo/";
     CTopicList topics;
-    LoadTopicLibrary(topics, CString(kDemoDir.c_str()));
+    LoadTopicLibrary(topics, CString(demo.c_str()));
     int pictures = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(kDemoDir + "images"))
+    for (const auto& entry : std::filesystem::directory_iterator(demo + "images"))
         pictures += entry.path().extension() == ".png";
     ASSERT_GE(topics.GetCount(), 24);
     EXPECT_EQ(topics.GetCount(), pictures);
@@ -41,7 +38,7 @@ TEST(DemoLibrary, EveryPictureIsATopicAndEveryMapRecordNamesWhatExists)
                 return true;
         return false;
     };
-    MapFileStream map((kDemoDir + "Tappy.map").c_str());
+    MapFileStream map((demo + "Tappy.map").c_str());
     ASSERT_TRUE(map.good());
     CTextList words, names, sounds;
     int records = 0;
