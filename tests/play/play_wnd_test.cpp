@@ -52,6 +52,32 @@ public:
         CPlayWnd::m_nWord, CPlayWnd::m_topics;
 };
 
+// Topics whose pictures are real files in images/ (good ones, or honest headers over broken
+// bodies), on a screen of its own size.
+class PictureLibraryWnd : public TestPlayWnd {
+public:
+    explicit PictureLibraryWnd(const std::vector<bool>& good)
+    {
+        std::filesystem::create_directory(m_dir.path() / "images");
+        SetMediaDirs(CString(m_dir.dir().c_str()));
+        m_rcScreen = RECT{0, 0, 200, 150};
+        for (std::size_t i = 0; i < good.size(); ++i) {
+            const std::string name = (good[i] ? "good" : "broken") + std::to_string(i);
+            testpics::WriteFile(m_dir.path() / "images" / (name + ".png"),
+                                good[i] ? testpics::Png(8, 6) : testpics::PngClaiming(40, 30, 64));
+            AddTopic(name, 0, 0);
+        }
+    }
+    std::vector<GpImage*> Pictures() const
+    {
+        std::vector<GpImage*> all;
+        for (int i = 0; i < m_topics.GetCount(); ++i)
+            all.push_back(m_topics.GetAt(i)->GetPicture()->GetNativeImage());
+        return all;
+    }
+    testpics::TempDir m_dir;
+};
+
 std::atomic<int> g_inPlay{0};
 std::atomic<int> g_plays{0};
 std::atomic<bool> g_bad{false};
@@ -172,34 +198,6 @@ TEST_F(PlayWndTest, KeysRaceARunningWorkerSafely)
     EXPECT_FALSE(g_bad);
     EXPECT_GT(g_plays.load(), 0);
 }
-
-namespace {
-// Topics whose pictures are real files in images/ (good ones, or honest headers over broken
-// bodies), on a screen of its own size.
-class PictureLibraryWnd : public TestPlayWnd {
-public:
-    explicit PictureLibraryWnd(const std::vector<bool>& good)
-    {
-        std::filesystem::create_directory(m_dir.path() / "images");
-        SetMediaDirs(CString(m_dir.dir().c_str()));
-        m_rcScreen = RECT{0, 0, 200, 150};
-        for (std::size_t i = 0; i < good.size(); ++i) {
-            const std::string name = (good[i] ? "good" : "broken") + std::to_string(i);
-            testpics::WriteFile(m_dir.path() / "images" / (name + ".png"),
-                                good[i] ? testpics::Png(8, 6) : testpics::PngClaiming(40, 30, 64));
-            AddTopic(name, 0, 0);
-        }
-    }
-    std::vector<GpImage*> Pictures() const
-    {
-        std::vector<GpImage*> all;
-        for (int i = 0; i < m_topics.GetCount(); ++i)
-            all.push_back(m_topics.GetAt(i)->GetPicture()->GetNativeImage());
-        return all;
-    }
-    testpics::TempDir m_dir;
-};
-} // namespace
 
 TEST_F(PlayWndTest, PictureThatDoesNotDecodeDropsItsTopicAndTheSamePressShowsAnother)
 {
