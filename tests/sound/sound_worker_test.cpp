@@ -12,7 +12,6 @@ namespace {
 
 std::mutex g_playedLock;
 std::vector<std::string> g_played;
-std::atomic<bool> g_entered{false};
 std::atomic<bool> g_halted{false};
 
 std::vector<std::string> Played()
@@ -32,7 +31,6 @@ void Record(const char* path)
 template <std::atomic<bool>& until> void PlayUntil(const char* path)
 {
     Record(path);
-    g_entered = true;
     while (!until)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
@@ -51,7 +49,7 @@ protected:
     {
         ResetSoundWorkerForTest();
         g_played.clear();
-        g_entered = g_halted = false;
+        g_halted = false;
         SetSoundPlayFunction(&Record);
         SetSoundHaltFunction([] { g_halted = true; });
     }
@@ -87,7 +85,7 @@ TEST_F(SoundWorkerTest, StopWaitsForTheSoundToEndOrHaltsItAndTakesNoMore)
         SetSoundPlayFunction(endsOnStop ? &PlayUntil<g_bWorkerStop> : &PlayUntil<g_halted>);
         PostSoundRequest("long.wav");
         StartSoundWorker();
-        ASSERT_TRUE(WaitFor([] { return g_entered.load(); }));
+        ASSERT_TRUE(WaitFor([] { return !Played().empty(); }));
         PostSoundRequest("never.wav");
 
         StopSoundWorker();
