@@ -103,7 +103,7 @@ protected:
 
 } // namespace
 
-TEST_F(PlayWndTest, WorkedSequenceOfNineSteps)
+TEST_F(PlayWndTest, WorkedSequenceThenRepeatTotals)
 {
     struct Step {
         const char* event;     // the case each message takes, as the worked sequence names it
@@ -159,22 +159,15 @@ TEST_F(PlayWndTest, WorkedSequenceOfNineSteps)
     wnd.SendMessage(WM_SHOWWINDOW, TRUE, 0);
     EXPECT_EQ(wnd.m_nLastKey, int{'B'});
     EXPECT_EQ(wnd.m_nTopic, topic);
-}
 
-TEST_F(PlayWndTest, SameKeyAddsItsRepeatCountAndKeepsTheTotalInRange)
-{
-    TestPlayWnd wnd;
-    wnd.AddTopic("cat", 1, 1);
-    wnd.FirstChoice();
-    g_bSoundPending = false;
-    wnd.Key('A');
-    // The last row wraps by whole pulse cycles (80), so the picture keeps its phase.
-    const std::tuple<int, UINT, int> rows[] = {
+    // B again adds its repeat count; the last row wraps by whole pulse cycles (80), so the
+    // picture keeps its phase.
+    const std::tuple<int, UINT, int> totals[] = {
         {0, 5, 5}, {7, 0, 7}, {INT_MAX - 2, 65535, INT_MAX - 67}};
-    for (const auto& [before, repeat, after] : rows) {
+    for (const auto& [before, repeat, after] : totals) {
         SCOPED_TRACE(repeat);
         wnd.m_nRepeatTotal = before;
-        wnd.Key('A', repeat);
+        wnd.Key('B', repeat);
         EXPECT_EQ(wnd.m_nRepeatTotal, after);
     }
 }
