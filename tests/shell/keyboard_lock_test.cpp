@@ -44,8 +44,8 @@ constexpr FilterRow kFilterRows[] = {
 
 TEST(KeyboardLock, FilterTableDownAndUp)
 {
-    for (const FilterRow& row : kFilterRows) {
-        for (std::size_t set = 0; set < std::size(kOptionSets); ++set) {
+    for (const FilterRow& row : kFilterRows)
+        for (std::size_t set = 0; set < std::size(kOptionSets); ++set)
             for (bool up : {false, true}) {
                 SCOPED_TRACE(std::string(row.name) + " with options " +
                              std::to_string(kOptionSets[set]) + (up ? " (up)" : " (down)"));
@@ -55,8 +55,6 @@ TEST(KeyboardLock, FilterTableDownAndUp)
                 EXPECT_EQ(FilterSwallows(row.nCode, event, kOptionSets[set], row.ctrl),
                           row.swallowed[set]);
             }
-        }
-    }
 }
 
 struct VersionRow {
