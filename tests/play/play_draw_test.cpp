@@ -54,20 +54,17 @@ public:
     testpics::TempDir m_dir;
 };
 
-bool IsInk(COLORREF c)
-{
-    return c != RGB(255, 255, 255) && c != kRed;
-}
 } // namespace
 
 TEST(PlayDraw, BottomEdgeCarriesNameLeftWordCentreSoundRight)
 {
+    const auto ink = [](COLORREF c) { return c != RGB(255, 255, 255) && c != kRed; };
     for (const bool full : {true, false}) {
         SCOPED_TRACE(full ? "sound and word" : "neither sound nor word: the name alone");
         SceneWnd wnd(full);
-        const RECT name = wnd.BoxOf(IsInk, RECT{0, kH - 130, kW / 4, kH});
-        const RECT middle = wnd.BoxOf(IsInk, RECT{kW / 4, kH - 130, 3 * kW / 4, kH});
-        const RECT sound = wnd.BoxOf(IsInk, RECT{3 * kW / 4, kH - 130, kW, kH});
+        const RECT name = wnd.BoxOf(ink, RECT{0, kH - 130, kW / 4, kH});
+        const RECT middle = wnd.BoxOf(ink, RECT{kW / 4, kH - 130, 3 * kW / 4, kH});
+        const RECT sound = wnd.BoxOf(ink, RECT{3 * kW / 4, kH - 130, kW, kH});
         ASSERT_GT(name.right, 0);
         EXPECT_LE(name.left, 2); // the first glyph's side bearing
         EXPECT_GE(name.top, kH - 16);
