@@ -86,7 +86,6 @@ TEST(KeyboardLock, VersionTable)
     for (const VersionRow& row : kVersionRows) {
         SCOPED_TRACE(row.name);
         OSVERSIONINFOA info{};
-        info.dwOSVersionInfoSize = sizeof(info);
         info.dwMajorVersion = row.major;
         info.dwPlatformId = row.platform;
         row.servicePack.copy(info.szCSDVersion, sizeof(info.szCSDVersion));
