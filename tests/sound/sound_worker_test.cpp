@@ -53,12 +53,7 @@ protected:
         SetSoundPlayFunction(&Record);
         SetSoundHaltFunction([] { g_halted = true; });
     }
-    void TearDown() override
-    {
-        StopSoundWorker();
-        SetSoundPlayFunction(nullptr);
-        SetSoundHaltFunction(nullptr);
-    }
+    void TearDown() override { StopSoundWorker(); }
 };
 
 } // namespace
