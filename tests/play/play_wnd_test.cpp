@@ -26,7 +26,11 @@ namespace {
 
 class TestPlayWnd : public CPlayWnd {
 public:
-    TestPlayWnd() : CPlayWnd(NoServices{}) {}
+    TestPlayWnd() : CPlayWnd(NoServices{})
+    {
+        ResetSoundWorkerForTest();
+        SetMediaDirs("/media/");
+    }
 
     void AddTopic(const std::string& name, int sounds, int words)
     {
@@ -91,18 +95,9 @@ void ShortPlay(const char* path)
     ++g_plays;
 }
 
-class PlayWndTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ResetSoundWorkerForTest();
-        SetMediaDirs("/media/");
-    }
-};
-
 } // namespace
 
-TEST_F(PlayWndTest, WorkedSequenceThenRepeatTotals)
+TEST(PlayWnd, WorkedSequenceThenRepeatTotals)
 {
     struct Step {
         const char* event;     // the case each message takes, as the worked sequence names it
@@ -167,7 +162,7 @@ TEST_F(PlayWndTest, WorkedSequenceThenRepeatTotals)
     }
 }
 
-TEST_F(PlayWndTest, KeysRaceARunningWorkerSafely)
+TEST(PlayWnd, KeysRaceARunningWorkerSafely)
 {
     TestPlayWnd wnd;
     for (const char* name : {"cat", "dog", "cow"})
@@ -181,13 +176,12 @@ TEST_F(PlayWndTest, KeysRaceARunningWorkerSafely)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     StopSoundWorker();
-    SetSoundPlayFunction(nullptr);
 
     EXPECT_FALSE(g_bad);
     EXPECT_GT(g_plays.load(), 0);
 }
 
-TEST_F(PlayWndTest, PictureThatDoesNotDecodeDropsItsTopicAndTheSamePressShowsAnother)
+TEST(PlayWnd, PictureThatDoesNotDecodeDropsItsTopicAndTheSamePressShowsAnother)
 {
     // Four broken pictures beside one good one: every new choice shows the good one, and the
     // broken ones leave the library as they are met.
@@ -202,7 +196,7 @@ TEST_F(PlayWndTest, PictureThatDoesNotDecodeDropsItsTopicAndTheSamePressShowsAno
     EXPECT_EQ(wnd.m_topics.GetCount(), 1);
 }
 
-TEST_F(PlayWndTest, BackgroundCheckRemovesBrokenPicturesBeforeTheyAreChosen)
+TEST(PlayWnd, BackgroundCheckRemovesBrokenPicturesBeforeTheyAreChosen)
 {
     PictureLibraryWnd wnd({true, false, true, false, true, false});
     wnd.FirstChoice();
