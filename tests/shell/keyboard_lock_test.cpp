@@ -76,7 +76,6 @@ const VersionRow kVersionRows[] = {
     {"4 NT negative number", 4, VER_PLATFORM_WIN32_NT, "Service Pack -3", LOCKMETHOD_OLD_NT},
     {"3", 3, VER_PLATFORM_WIN32_NT, "Service Pack 5", LOCKMETHOD_OLD_NT},
     {"6", 6, VER_PLATFORM_WIN32_NT, "", LOCKMETHOD_NONE},
-    {"0 (no display that can be grabbed)", 0, 0, "", LOCKMETHOD_NONE},
     // Digits to the end of the field and no terminator: neither read past nor overflowed.
     {"4 NT field full of digits", 4, VER_PLATFORM_WIN32_NT, std::string(200, '7'), LOCKMETHOD_HOOK},
 };
