@@ -15,8 +15,7 @@
 #include "support/test_pictures.h"
 
 namespace {
-constexpr int kW = 1024;
-constexpr int kH = 768;
+constexpr int kW = 1024, kH = 768;
 const COLORREF kRed = RGB(255, 0, 0);
 
 // A 400 x 300 red picture at the top of its pulse, with a sound and a word when full, painted

@@ -82,8 +82,7 @@ public:
     testpics::TempDir m_dir;
 };
 
-std::atomic<int> g_inPlay{0};
-std::atomic<int> g_plays{0};
+std::atomic<int> g_inPlay{0}, g_plays{0};
 std::atomic<bool> g_bad{false};
 
 void ShortPlay(const char* path)
