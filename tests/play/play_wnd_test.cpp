@@ -130,11 +130,10 @@ TEST(PlayWnd, WorkedSequenceThenRepeatTotals)
         PostSoundRequest("stale");
         g_bSoundPending = s.pending;
         // Draws in order: the topic and the word of a new choice, then the sound.
-        const int draws[] = {crt::peek_rand(0), crt::peek_rand(1), crt::peek_rand(2)};
-        const int topic = s.newChoice ? TopicIndexFromDraw(draws[0], 4) : wnd.m_nTopic;
-        const int word = s.newChoice ? RandomIndexFromDraw(draws[1], 2) : wnd.m_nWord;
+        const int topic = s.newChoice ? TopicIndexFromDraw(crt::peek_rand(0), 4) : wnd.m_nTopic;
+        const int word = s.newChoice ? RandomIndexFromDraw(crt::peek_rand(1), 2) : wnd.m_nWord;
         const int sound =
-            s.request ? RandomIndexFromDraw(draws[s.newChoice ? 2 : 0], 3) : wnd.m_nSound;
+            s.request ? RandomIndexFromDraw(crt::peek_rand(s.newChoice ? 2 : 0), 3) : wnd.m_nSound;
 
         if (s.message == 0)
             wnd.FirstChoice();
