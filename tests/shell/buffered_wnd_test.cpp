@@ -41,15 +41,12 @@ void Pump()
         DispatchMessageA(&msg);
 }
 
-void Push(SDL_Event event)
-{
-    ASSERT_EQ(SDL_PushEvent(&event), 1);
-}
-
 void PushClick(const CWnd& wnd, int x, int y)
 {
     const Uint32 id = SDL_GetWindowID(wnd.m_hWnd->window);
-    Push({.button = {SDL_MOUSEBUTTONDOWN, 0, id, 0, SDL_BUTTON_LEFT, SDL_PRESSED, 1, 0, x, y}});
+    SDL_Event e{
+        .button = {SDL_MOUSEBUTTONDOWN, 0, id, 0, SDL_BUTTON_LEFT, SDL_PRESSED, 1, 0, x, y}};
+    ASSERT_EQ(SDL_PushEvent(&e), 1);
 }
 
 // A key pressed and released, a move to the top-right corner, a button release there, a window
@@ -58,7 +55,7 @@ void PushNoise(const CWnd& wnd)
 {
     const Uint32 id = SDL_GetWindowID(wnd.m_hWnd->window);
     const SDL_Keysym a{SDL_SCANCODE_A, SDLK_a, 0, 0};
-    for (const SDL_Event& e : {
+    for (SDL_Event e : {
              SDL_Event{.key = {SDL_KEYDOWN, 0, id, SDL_PRESSED, 0, 0, 0, a}},
              SDL_Event{.key = {SDL_KEYUP, 0, id, SDL_RELEASED, 0, 0, 0, a}},
              SDL_Event{.motion = {SDL_MOUSEMOTION, 0, id, 0, 0, 1010, 5, 0, 0}},
@@ -67,7 +64,7 @@ void PushNoise(const CWnd& wnd)
              SDL_Event{.window = {SDL_WINDOWEVENT, 0, id, SDL_WINDOWEVENT_CLOSE, 0, 0, 0, 0, 0}},
              SDL_Event{.type = SDL_QUIT},
          })
-        Push(e);
+        ASSERT_EQ(SDL_PushEvent(&e), 1);
 }
 
 class BufferedWnd : public testing::Test {
