@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -18,8 +19,7 @@ struct FilterRow {
     const char* name;
     int nCode;
     DWORD vk;
-    bool alt;                      // LLKHF_ALTDOWN in the event
-    bool ctrl;                     // a Ctrl key down now
+    bool alt, ctrl;                // LLKHF_ALTDOWN in the event; a Ctrl key down now
     std::array<bool, 5> swallowed; // with each of kOptionSets
 };
 
@@ -102,9 +102,9 @@ TEST(KeyboardLock, UnlockableDisplayReportsOnceAndNeverRetries)
     LockKeyboard(nullptr, kAll);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Tappy: Don't know how to lock keyboard for this version of windows\n");
-    EXPECT_TRUE(g_bKeyboardLocked);
-    EXPECT_EQ(g_hKeyboardHook, nullptr);
-    EXPECT_EQ(g_nLockOptions, 0);
+    // Locked, with no filter and no options stored.
+    EXPECT_EQ(std::tuple(g_bKeyboardLocked, g_hKeyboardHook, g_nLockOptions),
+              std::tuple(true, HHOOK{}, 0));
 }
 
 } // namespace
