@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -84,9 +85,9 @@ TEST_F(SoundWorkerTest, StopWaitsForTheSoundToEndOrHaltsItAndTakesNoMore)
         PostSoundRequest("never.wav");
 
         StopSoundWorker();
-        EXPECT_EQ(g_halted, !endsOnStop);
-        EXPECT_FALSE(g_bWorkerRunning);
-        EXPECT_TRUE(g_bSoundPending);
+        // Halted only when it would not end; the worker gone; the newer request still waiting.
+        EXPECT_EQ(std::tuple(g_halted.load(), g_bWorkerRunning.load(), g_bSoundPending.load()),
+                  std::tuple(!endsOnStop, false, true));
         EXPECT_EQ(Played(), std::vector<std::string>{"long.wav"});
     }
 }
