@@ -15,14 +15,11 @@
 namespace fs = std::filesystem;
 
 namespace {
-struct Content {
-    Strings sounds;
-    Strings words;
-    bool operator==(const Content&) const = default;
-};
+using Content = std::pair<Strings, Strings>; // a topic's sounds, then its words
 
-// A program folder with images/ and sounds/; Load() gives the library by topic name, since the
-// listing's order is the file system's.
+// A program folder with images/ and sounds/, where sounds/ also holds what only looks like a
+// sound (pipe.wav, a FIFO, and zero.wav, a link to /dev/zero); Load() gives the library by topic
+// name, since the listing's order is the file system's.
 struct Folder : testpics::TempDir {
     explicit Folder(const Strings& pictures = {}, const Strings& sounds = {})
     {
@@ -30,8 +27,12 @@ struct Folder : testpics::TempDir {
         fs::create_directory(path() / "sounds");
         for (const auto& p : pictures)
             testpics::WriteFile(path() / "images" / p, testpics::Png(2, 2));
-        for (const auto& s : sounds)
+        for (const auto& s : sounds) {
+            fs::create_directories((path() / "sounds" / s).parent_path());
             testpics::WriteFile(path() / "sounds" / s, testpics::Wav());
+        }
+        EXPECT_EQ(mkfifo((path() / "sounds" / "pipe.wav").c_str(), 0600), 0);
+        fs::create_symlink("/dev/zero", path() / "sounds" / "zero.wav");
     }
     void Map(const std::string& bytes) const { testpics::WriteFile(path() / "Tappy.map", bytes); }
     std::map<std::string, Content> Load() const
@@ -63,30 +64,27 @@ TEST(ProgramDir, CommandLineRule)
     }
 }
 
-TEST(TopicLibrary, WorkedExample)
+// The worked example's map, over a folder whose other pictures get only their default sound:
+// the picture's name with its last three bytes replaced by "wav", if sounds/ holds that file.
+TEST(TopicLibrary, WorkedExampleAndDefaultSounds)
 {
-    Folder folder({"cat.jpg", "dog.jpg", "dog2.jpg"}, {"cat.wav", "meow.wav", "woof.wav"});
+    Folder folder({"cat.jpg", "dog.jpg", "dog2.jpg", "cat.jpeg", "cat.png", "cat.gif", "ab",
+                   "x.PNG", "pipe.png", "zero.png"},
+                  {"cat.wav", "meow.wav", "woof.wav", "wav", "x.wav"});
     folder.Map("{Cat, Kitten}{cat.jpg}{meow.wav, purr.wav}\n"
                "{Dog, Puppy}{dog.jpg, DOG2.JPG}{woof.wav}\n"
                "{Kitty}{Cat.JPG}{}\n");
+    // Only regular files are sounds: a pipe would block the player, a device never ends.
     const std::map<std::string, Content> expected = {
         {"cat.jpg", {{"cat.wav", "meow.wav"}, {"Cat", "Kitten", "Kitty"}}},
         {"dog.jpg", {{"woof.wav"}, {"Dog", "Puppy"}}},
         {"dog2.jpg", {{"woof.wav"}, {"Dog", "Puppy"}}},
-    };
-    EXPECT_EQ(folder.Load(), expected);
-}
-
-TEST(TopicLibrary, DefaultSoundReplacesTheLastThreeBytes)
-{
-    const Folder folder({"cat.jpeg", "cat.png", "cat.gif", "ab", "x.PNG", "pipe.png", "zero.png"},
-                        {"cat.wav", "wav", "x.wav"});
-    // Only regular files are sounds: a pipe would block the player, a device never ends.
-    ASSERT_EQ(mkfifo((folder.path() / "sounds" / "pipe.wav").c_str(), 0600), 0);
-    fs::create_symlink("/dev/zero", folder.path() / "sounds" / "zero.wav");
-    const std::map<std::string, Content> expected = {
-        {"cat.jpeg", {}},      {"cat.png", {{"cat.wav"}, {}}}, {"cat.gif", {{"cat.wav"}, {}}},
-        {"ab", {{"wav"}, {}}}, {"x.PNG", {{"x.wav"}, {}}},     {"pipe.png", {}},
+        {"cat.jpeg", {}},
+        {"cat.png", {{"cat.wav"}, {}}},
+        {"cat.gif", {{"cat.wav"}, {}}},
+        {"ab", {{"wav"}, {}}},
+        {"x.PNG", {{"x.wav"}, {}}},
+        {"pipe.png", {}},
         {"zero.png", {}},
     };
     EXPECT_EQ(folder.Load(), expected);
@@ -96,7 +94,7 @@ TEST(TopicLibrary, MapRecordsGoodAndBad)
 {
     const std::string good = "{Cat}{cat.png}{meow.wav}";
     const Content applied{{"cat.wav", "meow.wav"}, {"Cat"}}, untouched{{"cat.wav"}, {}};
-    // What cat.png ends up with; cat.wav, meow.wav, CAT.WAV and a folder sub exist in sounds/.
+    // What cat.png ends up with; cat.wav, meow.wav, CAT.WAV and sub/in.wav exist in sounds/.
     // "<...>" rows put something other than a file at Tappy.map.
     const Content wordOnly{{"cat.wav"}, {"Cat"}}, kitty{{"cat.wav"}, {"Cat", "Kitty\n"}};
     // clang-format off
@@ -128,11 +126,7 @@ TEST(TopicLibrary, MapRecordsGoodAndBad)
     // clang-format on
     for (const auto& [what, map, cat] : rows) {
         SCOPED_TRACE(what);
-        Folder folder({"cat.png"}, {"cat.wav", "meow.wav", "CAT.WAV"});
-        fs::create_directory(folder.path() / "sounds" / "sub");
-        testpics::WriteFile(folder.path() / "sounds" / "sub" / "in.wav", testpics::Wav());
-        ASSERT_EQ(mkfifo((folder.path() / "sounds" / "pipe.wav").c_str(), 0600), 0);
-        fs::create_symlink("/dev/zero", folder.path() / "sounds" / "zero.wav");
+        Folder folder({"cat.png"}, {"cat.wav", "meow.wav", "CAT.WAV", "sub/in.wav"});
         const fs::path at = folder.path() / "Tappy.map";
         if (map == "<directory>")
             fs::create_directory(at);

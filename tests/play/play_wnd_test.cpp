@@ -2,6 +2,7 @@
 // plays the worker's part by setting the flags between messages.
 #include "play/play_wnd.h"
 
+#include "content/lists.h"
 #include "content/topic.h"
 #include "platform/codec/picture_store.h"
 #include "platform/imaging.h"
@@ -10,11 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <climits>
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "support/test_pictures.h"
@@ -23,7 +26,11 @@ namespace {
 
 class TestPlayWnd : public CPlayWnd {
 public:
-    TestPlayWnd() : CPlayWnd(NoServices{}) {}
+    TestPlayWnd() : CPlayWnd(NoServices{})
+    {
+        ResetSoundWorkerForTest();
+        SetMediaDirs("/media/");
+    }
 
     void AddTopic(const std::string& name, int sounds, int words)
     {
@@ -49,148 +56,6 @@ public:
         CPlayWnd::m_nWord, CPlayWnd::m_topics;
 };
 
-std::atomic<int> g_inPlay{0};
-std::atomic<int> g_plays{0};
-std::atomic<bool> g_bad{false};
-
-void ShortPlay(const char* path)
-{
-    if (g_inPlay++ != 0 || std::string_view(path).rfind("/media/", 0) != 0)
-        g_bad = true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    --g_inPlay;
-    ++g_plays;
-}
-
-class PlayWndTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ResetSoundWorkerForTest();
-        SetMediaDirs("/media/");
-    }
-    void TearDown() override { ResetSoundWorkerForTest(); }
-};
-
-} // namespace
-
-TEST_F(PlayWndTest, WorkedSequenceOfNineSteps)
-{
-    struct Step {
-        const char* event;     // the case each message takes, as the worked sequence names it
-        bool pending, playing; // as the worker left them when the messages arrive
-        UINT message, key;
-        int messages;
-        bool newChoice;
-        int lastKey, total;
-        bool request;
-    };
-    const Step steps[] = {
-        {"1 first show: new choice", false, false, 0, 0, 1, true, 0, 0, true},
-        {"2 the worker takes it", false, true, 0, 0, 0, false, 0, 0, false},
-        {"3 A: sound playing", false, true, WM_KEYDOWN, 'A', 1, false, -1, 0, false},
-        {"4 A after the end: new choice", false, false, WM_KEYDOWN, 'A', 1, true, 'A', 0, true},
-        {"5 A held: same key", false, true, WM_KEYDOWN, 'A', 10, false, 'A', 10, false},
-        {"6 A held, ended: same key", false, false, WM_KEYDOWN, 'A', 1, false, 'A', 11, true},
-        {"7 B: request waiting", true, false, WM_KEYDOWN, 'B', 1, false, -1, 11, true},
-        {"8 Alt+B held: playing", false, true, WM_SYSKEYDOWN, 'B', 3, false, -1, 11, false},
-        {"9 B held, ended: new choice", false, false, WM_KEYDOWN, 'B', 1, true, 'B', 0, true},
-    };
-
-    TestPlayWnd wnd;
-    for (const char* name : {"cat", "dog", "cow", "owl"})
-        wnd.AddTopic(name, 3, 2);
-    for (const Step& s : steps) {
-        SCOPED_TRACE(s.event);
-        g_bSoundPlaying = s.playing;
-        PostSoundRequest("stale");
-        g_bSoundPending = s.pending;
-        const int topicBefore = wnd.m_nTopic, wordBefore = wnd.m_nWord;
-        const int soundBefore = wnd.m_nSound;
-
-        if (s.message == 0 && s.messages == 1)
-            wnd.FirstChoice();
-        for (int i = 0; s.message != 0 && i < s.messages; ++i)
-            wnd.Key(s.key, 1, s.message);
-
-        EXPECT_EQ(wnd.m_nLastKey, s.lastKey);
-        EXPECT_EQ(wnd.m_nRepeatTotal, s.total);
-        if (s.newChoice) {
-            EXPECT_TRUE(wnd.m_nTopic >= 0 && wnd.m_nTopic < 4 && wnd.m_nWord >= 0 &&
-                        wnd.m_nWord < 2);
-        } else {
-            EXPECT_EQ(wnd.m_nTopic, topicBefore);
-            EXPECT_EQ(wnd.m_nWord, wordBefore);
-        }
-        if (s.request) {
-            EXPECT_TRUE(wnd.m_nSound >= 0 && wnd.m_nSound < 3);
-            EXPECT_TRUE(g_bSoundPending);
-            EXPECT_EQ(g_strSoundPath,
-                      GetSoundsDir() +
-                          wnd.m_topics.GetAt(wnd.m_nTopic)->GetSounds().GetAt(wnd.m_nSound));
-        } else {
-            EXPECT_EQ(wnd.m_nSound, soundBefore);
-            EXPECT_EQ(g_bSoundPending, s.pending);
-            EXPECT_EQ(g_strSoundPath, "stale");
-        }
-    }
-    // A later show (after a hide) neither reloads nor makes a new choice.
-    const int topic = wnd.m_nTopic;
-    wnd.SendMessage(WM_SHOWWINDOW, TRUE, 0);
-    EXPECT_EQ(wnd.m_nLastKey, int{'B'});
-    EXPECT_EQ(wnd.m_nTopic, topic);
-}
-
-TEST_F(PlayWndTest, SameKeyAddsItsRepeatCountAndKeepsTheTotalInRange)
-{
-    struct Row {
-        int before;
-        UINT repeat;
-        int after;
-    };
-    // The last row wraps by whole pulse cycles, so the picture keeps its phase.
-    const Row rows[] = {{0, 5, 5}, {7, 0, 7}, {INT_MAX - 2, 65535, INT_MAX - 67}};
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.repeat);
-        TestPlayWnd wnd;
-        wnd.AddTopic("cat", 1, 1);
-        wnd.FirstChoice();
-        g_bSoundPending = false;
-        wnd.Key('A');
-        wnd.m_nRepeatTotal = r.before;
-        g_bSoundPlaying = true;
-        wnd.Key('A', r.repeat);
-        EXPECT_EQ(wnd.m_nRepeatTotal, r.after);
-        EXPECT_GE(wnd.m_nRepeatTotal, 0);
-        EXPECT_EQ(wnd.m_nRepeatTotal % 80, (static_cast<long long>(r.before) + r.repeat) % 80);
-        g_bSoundPlaying = false;
-    }
-}
-
-TEST_F(PlayWndTest, KeysRaceARunningWorkerSafely)
-{
-    TestPlayWnd wnd;
-    for (const char* name : {"cat", "dog", "cow"})
-        wnd.AddTopic(name, 3, 1);
-    SetSoundPlayFunction(&ShortPlay);
-    StartSoundWorker();
-    wnd.FirstChoice();
-    for (int i = 0; i < 3000; ++i) {
-        wnd.Key('A' + static_cast<UINT>(i % 3), 1, i % 2 ? WM_KEYDOWN : WM_SYSKEYDOWN);
-        if (i % 20 == 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    StopSoundWorker();
-    SetSoundPlayFunction(nullptr);
-
-    EXPECT_FALSE(g_bad);
-    EXPECT_GT(g_plays.load(), 0);
-    ASSERT_GE(wnd.m_nTopic, 0);
-    ASSERT_LT(wnd.m_nTopic, 3);
-    EXPECT_LT(wnd.m_nSound, 3);
-}
-
-namespace {
 // Topics whose pictures are real files in images/ (good ones, or honest headers over broken
 // bodies), on a screen of its own size.
 class PictureLibraryWnd : public TestPlayWnd {
@@ -216,9 +81,105 @@ public:
     }
     testpics::TempDir m_dir;
 };
+
+std::atomic<int> g_inPlay{0}, g_plays{0};
+std::atomic<bool> g_bad{false};
+
+void ShortPlay(const char* path)
+{
+    if (g_inPlay++ != 0 || std::string_view(path).rfind("/media/", 0) != 0)
+        g_bad = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    --g_inPlay;
+    ++g_plays;
+}
+
 } // namespace
 
-TEST_F(PlayWndTest, PictureThatDoesNotDecodeDropsItsTopicAndTheSamePressShowsAnother)
+TEST(PlayWnd, WorkedSequenceThenRepeatTotals)
+{
+    struct Step {
+        const char* event;     // the case each message takes, as the worked sequence names it
+        bool pending, playing; // as the worker left them when the messages arrive
+        UINT message, key;     // message 0: the first show
+        int messages;
+        bool newChoice;
+        int lastKey, total;
+        bool request;
+    };
+    // Step 2, the worker taking the first request, sends no message.
+    const Step steps[] = {
+        {"1 first show: new choice", false, false, 0, 0, 1, true, 0, 0, true},
+        {"3 A: sound playing", false, true, WM_KEYDOWN, 'A', 1, false, -1, 0, false},
+        {"4 A after the end: new choice", false, false, WM_KEYDOWN, 'A', 1, true, 'A', 0, true},
+        {"5 A held: same key", false, true, WM_KEYDOWN, 'A', 10, false, 'A', 10, false},
+        {"6 A held, ended: same key", false, false, WM_KEYDOWN, 'A', 1, false, 'A', 11, true},
+        {"7 B: request waiting", true, false, WM_KEYDOWN, 'B', 1, false, -1, 11, true},
+        {"8 Alt+B held: playing", false, true, WM_SYSKEYDOWN, 'B', 3, false, -1, 11, false},
+        {"9 B held, ended: new choice", false, false, WM_KEYDOWN, 'B', 1, true, 'B', 0, true},
+        {"a later show: no reload, no choice", false, false, WM_SHOWWINDOW, TRUE, 1, false, 'B', 0,
+         false},
+    };
+
+    TestPlayWnd wnd;
+    for (const char* name : {"cat", "dog", "cow", "owl"})
+        wnd.AddTopic(name, 3, 2);
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.event);
+        g_bSoundPlaying = s.playing;
+        PostSoundRequest("stale");
+        g_bSoundPending = s.pending;
+        // Draws in order: the topic and the word of a new choice, then the sound.
+        const int topic = s.newChoice ? TopicIndexFromDraw(crt::peek_rand(0), 4) : wnd.m_nTopic;
+        const int word = s.newChoice ? RandomIndexFromDraw(crt::peek_rand(1), 2) : wnd.m_nWord;
+        const int sound =
+            s.request ? RandomIndexFromDraw(crt::peek_rand(s.newChoice ? 2 : 0), 3) : wnd.m_nSound;
+
+        if (s.message == 0)
+            wnd.FirstChoice();
+        for (int i = 0; s.message != 0 && i < s.messages; ++i)
+            wnd.Key(s.key, 1, s.message);
+
+        EXPECT_EQ((std::array{wnd.m_nLastKey, wnd.m_nRepeatTotal, wnd.m_nTopic, wnd.m_nWord,
+                              wnd.m_nSound}),
+                  (std::array{s.lastKey, s.total, topic, word, sound}));
+        EXPECT_EQ(g_bSoundPending, s.pending || s.request);
+        EXPECT_EQ(g_strSoundPath,
+                  s.request ? GetSoundsDir() + wnd.m_topics.GetAt(topic)->GetSounds().GetAt(sound)
+                            : CString("stale"));
+    }
+    // B again adds its repeat count; the last row wraps by whole pulse cycles (80), so the
+    // picture keeps its phase.
+    const std::tuple<int, UINT, int> totals[] = {
+        {0, 5, 5}, {7, 0, 7}, {INT_MAX - 2, 65535, INT_MAX - 67}};
+    for (const auto& [before, repeat, after] : totals) {
+        SCOPED_TRACE(repeat);
+        wnd.m_nRepeatTotal = before;
+        wnd.Key('B', repeat);
+        EXPECT_EQ(wnd.m_nRepeatTotal, after);
+    }
+}
+
+TEST(PlayWnd, KeysRaceARunningWorkerSafely)
+{
+    TestPlayWnd wnd;
+    for (const char* name : {"cat", "dog", "cow"})
+        wnd.AddTopic(name, 3, 1);
+    SetSoundPlayFunction(&ShortPlay);
+    StartSoundWorker();
+    wnd.FirstChoice();
+    for (int i = 0; i < 3000; ++i) {
+        wnd.Key('A' + static_cast<UINT>(i % 3), 1, i % 2 ? WM_KEYDOWN : WM_SYSKEYDOWN);
+        if (i % 20 == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    StopSoundWorker();
+
+    EXPECT_FALSE(g_bad);
+    EXPECT_GT(g_plays.load(), 0);
+}
+
+TEST(PlayWnd, PictureThatDoesNotDecodeDropsItsTopicAndTheSamePressShowsAnother)
 {
     // Four broken pictures beside one good one: every new choice shows the good one, and the
     // broken ones leave the library as they are met.
@@ -233,7 +194,7 @@ TEST_F(PlayWndTest, PictureThatDoesNotDecodeDropsItsTopicAndTheSamePressShowsAno
     EXPECT_EQ(wnd.m_topics.GetCount(), 1);
 }
 
-TEST_F(PlayWndTest, BackgroundCheckRemovesBrokenPicturesBeforeTheyAreChosen)
+TEST(PlayWnd, BackgroundCheckRemovesBrokenPicturesBeforeTheyAreChosen)
 {
     PictureLibraryWnd wnd({true, false, true, false, true, false});
     wnd.FirstChoice();

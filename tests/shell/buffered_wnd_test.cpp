@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,50 +41,30 @@ void Pump()
         DispatchMessageA(&msg);
 }
 
-void PushEvent(SDL_Event event)
-{
-    ASSERT_EQ(SDL_PushEvent(&event), 1);
-}
-
 void PushClick(const CWnd& wnd, int x, int y)
 {
-    SDL_Event e{};
-    e.type = SDL_MOUSEBUTTONDOWN;
-    e.button.windowID = SDL_GetWindowID(wnd.m_hWnd->window);
-    e.button.button = SDL_BUTTON_LEFT;
-    e.button.state = SDL_PRESSED;
-    e.button.x = x;
-    e.button.y = y;
-    PushEvent(e);
+    const Uint32 id = SDL_GetWindowID(wnd.m_hWnd->window);
+    SDL_Event e{
+        .button = {SDL_MOUSEBUTTONDOWN, 0, id, 0, SDL_BUTTON_LEFT, SDL_PRESSED, 1, 0, x, y}};
+    ASSERT_EQ(SDL_PushEvent(&e), 1);
 }
 
-// A key pressed and released, a move to the top-right corner, a button release, a window manager's
-// close request and a quit: none of them is a press, so none may arm, disarm or close.
+// A key pressed and released, a move to the top-right corner, a button release there, a window
+// manager's close request and a quit: none of them is a press, so none may arm, disarm or close.
 void PushNoise(const CWnd& wnd)
 {
     const Uint32 id = SDL_GetWindowID(wnd.m_hWnd->window);
-    SDL_Event e{};
-    e.key.keysym = {SDL_SCANCODE_A, SDLK_a, 0, 0};
-    for (const Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
-        e.type = type;
-        PushEvent(e);
-    }
-    e = SDL_Event{};
-    e.type = SDL_MOUSEMOTION;
-    e.motion.windowID = id;
-    e.motion.x = 1010;
-    e.motion.y = 5;
-    PushEvent(e);
-    e.type = SDL_MOUSEBUTTONUP;
-    e.button.button = SDL_BUTTON_LEFT;
-    PushEvent(e);
-    e = SDL_Event{};
-    e.type = SDL_WINDOWEVENT;
-    e.window.event = SDL_WINDOWEVENT_CLOSE;
-    e.window.windowID = id;
-    PushEvent(e);
-    e.type = SDL_QUIT;
-    PushEvent(e);
+    const SDL_Keysym a{SDL_SCANCODE_A, SDLK_a, 0, 0};
+    for (SDL_Event e : {
+             SDL_Event{.key = {SDL_KEYDOWN, 0, id, SDL_PRESSED, 0, 0, 0, a}},
+             SDL_Event{.key = {SDL_KEYUP, 0, id, SDL_RELEASED, 0, 0, 0, a}},
+             SDL_Event{.motion = {SDL_MOUSEMOTION, 0, id, 0, 0, 1010, 5, 0, 0}},
+             SDL_Event{.button = {SDL_MOUSEBUTTONUP, 0, id, 0, SDL_BUTTON_LEFT, SDL_RELEASED, 1, 0,
+                                  1010, 5}},
+             SDL_Event{.window = {SDL_WINDOWEVENT, 0, id, SDL_WINDOWEVENT_CLOSE, 0, 0, 0, 0, 0}},
+             SDL_Event{.type = SDL_QUIT},
+         })
+        ASSERT_EQ(SDL_PushEvent(&e), 1);
 }
 
 class BufferedWnd : public testing::Test {
@@ -110,7 +91,6 @@ TEST(BufferedWndGesture, CornerPresses)
         {"(20,20) then (1004,0)", {{20, 20}, {1004, 0}}, true},
         {"(0,0) then (1023,20)", {{0, 0}, {1023, 20}}, true},
         {"(0,0) then (1003,0)", {{0, 0}, {1003, 0}}, false},
-        {"(0,0), (1003,0), (1010,5)", {{0, 0}, {1003, 0}, {1010, 5}}, false},
         {"(21,0) then (1010,5)", {{21, 0}, {1010, 5}}, false},
         {"(0,21) then (1010,5)", {{0, 21}, {1010, 5}}, false},
         {"(1010,5) first", {{1010, 5}, {5, 5}}, false},
@@ -146,39 +126,27 @@ TEST_F(BufferedWnd, CloseRequestsBeforeTheGestureAreDropped)
     EXPECT_EQ(m_wnd.m_hWnd, nullptr);
 }
 
-TEST_F(BufferedWnd, EachPaintDrawsOnceAndCopiesTheWholeBuffer)
+TEST_F(BufferedWnd, InvalidationsCoalesceIntoOnePaintThatCopiesTheWholeBuffer)
 {
     SDL_Surface* screen = SDL_GetWindowSurface(m_wnd.m_hWnd->window);
     SDL_Surface* back = m_wnd.BackBuffer();
     ASSERT_TRUE(screen && screen->w == back->w && screen->h == back->h && back->h == 768);
+    ASSERT_EQ(screen->format->format, back->format->format);
     const int before = m_wnd.m_nDraws;
     SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 1, 2, 3));
     RECT corner{0, 0, 10, 10}; // only a corner invalid: the whole screen is still copied
-    InvalidateRect(m_wnd.m_hWnd, &corner, FALSE);
-    Pump();
-    EXPECT_EQ(m_wnd.m_nDraws, before + 1);
-    const auto rgb = [](const SDL_Surface* s, int x, int y) {
-        Uint8 c[3];
-        SDL_GetRGB(static_cast<const Uint32*>(s->pixels)[y * s->pitch / 4 + x], s->format, &c[0],
-                   &c[1], &c[2]);
-        return c[0] << 16 | c[1] << 8 | c[2];
-    };
-    int mismatches = 0;
-    for (int y = 0; y < back->h; ++y)
-        for (int x = 0; x < back->w; ++x)
-            mismatches += rgb(back, x, y) != rgb(screen, x, y);
-    EXPECT_EQ(mismatches, 0);
-}
-
-TEST_F(BufferedWnd, InvalidationsCoalesceIntoOnePaint)
-{
-    const int before = m_wnd.m_nDraws;
     for (int i = 0; i < 20; ++i) {
-        InvalidateRect(m_wnd.m_hWnd, nullptr, FALSE);
+        InvalidateRect(m_wnd.m_hWnd, &corner, FALSE);
         PushNoise(m_wnd);
     }
     Pump();
     EXPECT_EQ(m_wnd.m_nDraws, before + 1);
+    int mismatchedRows = 0;
+    for (int y = 0; y < back->h; ++y)
+        mismatchedRows += std::memcmp(static_cast<Uint8*>(back->pixels) + y * back->pitch,
+                                      static_cast<Uint8*>(screen->pixels) + y * screen->pitch,
+                                      back->w * back->format->BytesPerPixel) != 0;
+    EXPECT_EQ(mismatchedRows, 0);
 }
 
 } // namespace
