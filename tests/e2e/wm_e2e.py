@@ -1,24 +1,23 @@
 #!/usr/bin/env python3
-"""The lock under real window managers, on Xvfb: scenario WM-N runs window manager WM on one
-monitor (1024 x 768) or two (2048 x 768 split with xrandr), with bindings that leave marker
-files, and then:
-
-  escapes  the thief program tries each way out (iconify, hidden state, show desktop, another
-           desktop, a full-screen window above, activation of another window, focus, a plain
-           window, a notification above, unmapping, moving, lowering, retried grabs) while a
-           toddler types shortcuts every 25 ms; after each, Tappy must be alive, mapped, on top,
-           focused, in place, holding keyboard and pointer, with no key leaked and no marker
-  mouse    buttons 1-9 (the wheel is 4-7) under no modifier, Alt, Super and Ctrl+Alt: no marker,
-           no desktop change, Tappy still holds everything
-  monitors (two monitors) the other monitor shows a plain white cover and keys reach the play
-           window; a click at the play window's top-right edge and another program's grab
-           attempts leave the pointer inside the play window
-and leaves by the corners with status 0. Scenario breakgrab-1 turns on the keymap option
-grab:break_actions under openbox and presses its keys. TAPPY_WM_FIGURES names a file to append the thief's
-lines to (window manager, attempt, keys leaked, time to recover).
-
-Exit status: 0 passed, 1 failed, 77 skipped (a tool or the window manager is missing).
-"""
+# The lock under real window managers, on Xvfb: scenario WM-N runs window manager WM on one
+# monitor (1024 x 768) or two (2048 x 768 split with xrandr), with bindings that leave marker
+# files, and then:
+#
+#   escapes  the thief program tries each way out (iconify, hidden state, show desktop, another
+#            desktop, a full-screen window above, activation of another window, focus, a plain
+#            window, a notification above, unmapping, moving, lowering, retried grabs) while a
+#            toddler types shortcuts every 25 ms; after each, Tappy must be alive, mapped, on top,
+#            focused, in place, holding keyboard and pointer, with no key leaked and no marker
+#   mouse    buttons 1-9 (the wheel is 4-7) under no modifier, Alt, Super and Ctrl+Alt: no marker,
+#            no desktop change, Tappy still holds everything
+#   monitors (two monitors) the other monitor shows a plain white cover and keys reach the play
+#            window; a click at the play window's top-right edge and another program's grab
+#            attempts leave the pointer inside the play window
+# and leaves by the corners with status 0. Scenario breakgrab-1 turns on the keymap option
+# grab:break_actions under openbox and presses its keys. TAPPY_WM_FIGURES names a file to append
+# the thief's lines to (window manager, attempt, keys leaked, time to recover).
+#
+# Exit status: 0 passed, 1 failed, 77 skipped (a tool or the window manager is missing).
 import os
 import shutil
 import subprocess
@@ -50,7 +49,7 @@ WMS = {
 
 
 def write_config(folder, template, marks, binds):
-    """The window manager's configuration from wm/, with the marker bindings in MOUSEBINDINGS."""
+    # The window manager's configuration from wm/, with the marker bindings in MOUSEBINDINGS.
     text = open(os.path.join(HERE, "wm", template)).read()
     path = os.path.join(folder, template)
     with open(path, "w") as f:
@@ -119,8 +118,8 @@ def root_property(display, name):
 
 
 def holds_everything(display, args, tappy, wm, what, action="none", hold_ms=0):
-    """Runs one attempt of the thief (or only its check) while a toddler types shortcuts; after
-    it Tappy must hold everything, with no key leaked and no binding fired. Returns its line."""
+    # Runs one attempt of the thief (or only its check) while a toddler types shortcuts; after
+    # it Tappy must hold everything, with no key leaked and no binding fired. Returns its line.
     toddler = subprocess.Popen(["xdotool", "key", "--delay", "25", *TODDLER], env=display.env,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     r = subprocess.run([args.probe, action, str(hold_ms), PLACE], env=display.env,
@@ -135,7 +134,7 @@ def holds_everything(display, args, tappy, wm, what, action="none", hold_ms=0):
 
 
 def pointer_stays(display, after):
-    """A click at the play window's right edge, then moves towards the other monitor."""
+    # A click at the play window's right edge, then moves towards the other monitor.
     display.xdo("mousemove", W - 1, 5, "click", 1)
     for move in (("mousemove", 1500, 400), ("mousemove_relative", 3000, 0)):
         display.xdo(*move)
@@ -190,9 +189,9 @@ def scenario(wm_name, monitors):
 
 
 def scenario_breakgrab(display, args):
-    """A keymap with grab-breaking actions (off by default): Ctrl+Alt+KP_Divide ends every grab,
-    Ctrl+Alt+KP_Multiply kills the clients that hold one. Tappy says so at start, takes the grab
-    back before the toddler's next key, and starts again when its connection is killed."""
+    # A keymap with grab-breaking actions (off by default): Ctrl+Alt+KP_Divide ends every grab,
+    # Ctrl+Alt+KP_Multiply kills the clients that hold one. Tappy says so at start, takes the grab
+    # back before the toddler's next key, and starts again when its connection is killed.
     run(["setxkbmap", "-option", "grab:break_actions"], env=display.env)
     with WindowManager(display, "openbox") as wm, Tappy(display, args.tappy, topics) as tappy:
         for _ in range(5):

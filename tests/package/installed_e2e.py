@@ -1,13 +1,12 @@
 #!/usr/bin/env python3
-"""The installed package's command on Xvfb, started as a parent starts it: by a link on the
-PATH (or from a copy of its folder), in a folder of no importance. Its bundled content shows
-(found beside the program's real file, behind the link), a key changes the scene and plays a
-sound, and the corner gesture shows the About box and exits 0.
-
-    python3 tests/package/installed_e2e.py /usr/games/tappy
-
-Exit status: 0 passed, 1 failed, 77 skipped (a tool is missing).
-"""
+# The installed package's command on Xvfb, started as a parent starts it: by a link on the
+# PATH (or from a copy of its folder), in a folder of no importance. Its bundled content shows
+# (found beside the program's real file, behind the link), a key changes the scene and plays a
+# sound, and the corner gesture shows the About box and exits 0.
+#
+#     python3 tests/package/installed_e2e.py /usr/games/tappy
+#
+# Exit status: 0 passed, 1 failed, 77 skipped (a tool is missing).
 import os
 import sys
 import time
