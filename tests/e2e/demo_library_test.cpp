@@ -30,6 +30,8 @@ TEST(DemoLibrary, EveryPictureIsATopicAndEveryMapRecordNamesWhatExists)
         EXPECT_EQ(std::string(topic.GetSounds().GetAt(0).GetString()),
                   name.substr(0, name.size() - 3) + "wav");
         EXPECT_GE(topic.GetWords().GetCount(), 1);
+        // The loader reads only a picture's header; one cut short would first fail on screen.
+        EXPECT_TRUE(ImagingEnsureDecoded(topic.GetPicture()->GetNativeImage(), 1920, 1080));
     }
 
     const auto isTopic = [&topics](const CString& name) {
