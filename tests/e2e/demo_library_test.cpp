@@ -1,6 +1,6 @@
 // The bundled content as the program itself loads it: every picture comes through the real
-// loader as a topic with its sound and a word, and every record of the map, read by the real
-// reader, names pictures and sounds that exist (the loader would drop the rest unseen).
+// loader as a topic with its sound and a word and decodes whole, and every record of the map, read
+// by the real reader, names pictures and sounds that exist (the loader would drop the rest unseen).
 #include "content/lists.h"
 #include "content/map_reader.h"
 #include "content/topic.h"
