@@ -28,15 +28,6 @@ struct PictureFile : testpics::TempDir {
     std::string path;
 };
 
-GpImage* Picture(const std::string& path, UINT w, UINT h)
-{
-    auto* image = new GpImage;
-    image->path = path;
-    image->width = w;
-    image->height = h;
-    return image;
-}
-
 GpStatus Draw(Canvas& c, GpImage* image, int x, int y, int w, int h)
 {
     GpGraphics* g = nullptr;
@@ -48,19 +39,14 @@ GpStatus Draw(Canvas& c, GpImage* image, int x, int y, int w, int h)
 
 void DrawOnce(Canvas& c, const std::string& path, int x, int y, int w, int h)
 {
-    GpImage* image = Picture(path, 0, 0);
+    auto* image = new GpImage;
+    image->path = path;
     EXPECT_EQ(Draw(c, image, x, y, w, h), Gdiplus::Ok);
     GdipDisposeImage(image);
 }
 
-bool IsRed(Uint32 rgb)
-{
-    return rgb == 0xFF0000;
-}
-bool NotWhite(Uint32 rgb)
-{
-    return rgb != 0xFFFFFF;
-}
+const auto IsRed = [](Uint32 rgb) { return rgb == 0xFF0000; };
+const auto NotWhite = [](Uint32 rgb) { return rgb != 0xFFFFFF; };
 } // namespace
 
 TEST(ImagingDraw, SolidPictureFillsExactlyTheRectangle)
@@ -85,11 +71,8 @@ TEST(ImagingDraw, SolidPictureFillsExactlyTheRectangle)
         SCOPED_TRACE(r.name);
         Canvas c(200, 150);
         DrawOnce(c, r.path, r.rect.left, r.rect.top, r.rect.right, r.rect.bottom);
-        const RECT red = c.BoxOf(IsRed);
-        EXPECT_EQ(red.left, r.box.left);
-        EXPECT_EQ(red.top, r.box.top);
-        EXPECT_EQ(red.right, r.box.right);
-        EXPECT_EQ(red.bottom, r.box.bottom);
+        const auto edges = [](RECT b) { return std::tuple(b.left, b.top, b.right, b.bottom); };
+        EXPECT_EQ(edges(c.BoxOf(IsRed)), edges(r.box));
         // Nothing but red and the untouched white background.
         EXPECT_EQ(c.BoxOf([](Uint32 p) { return p != 0xFF0000 && p != 0xFFFFFF; }).right, 0);
     }
@@ -130,7 +113,8 @@ TEST(ImagingDraw, UndecodablePictureDrawsNothing)
     testpics::TempDir tmp;
     testpics::WriteFile(tmp.path() / "garbage.png", "\x89PNG\r\n\x1a\n not really");
     Canvas c(20, 20);
-    GpImage* image = Picture(tmp.dir() + "garbage.png", 10, 10);
+    auto* image = new GpImage;
+    image->path = tmp.dir() + "garbage.png";
     EXPECT_NE(Draw(c, image, 0, 0, 20, 20), Gdiplus::Ok);
     EXPECT_TRUE(image->decodeFailed);
     EXPECT_NE(Draw(c, image, 0, 0, 20, 20), Gdiplus::Ok);
