@@ -11,8 +11,8 @@
 
 #include "support/test_pictures.h"
 
-using tappy::wayland::Shortcuts;
-using tappy::wayland::Status;
+namespace wl = tappy::wayland;
+using wl::Shortcuts;
 
 TEST(WaylandLock, StatusLineSaysHeldOnlyWhenGranted)
 {
@@ -29,10 +29,7 @@ TEST(WaylandLock, StatusLineSaysHeldOnlyWhenGranted)
         {Shortcuts::unavailable, true, "NOT held"},
     };
     for (const Row& r : rows) {
-        Status status;
-        status.shortcuts = r.shortcuts;
-        status.focused = r.focused;
-        const std::string line = tappy::wayland::StatusLine(status);
+        const std::string line = wl::StatusLine({r.shortcuts, r.focused});
         EXPECT_EQ(line.rfind("Tappy on Wayland: ", 0), 0u) << line;
         EXPECT_NE(line.find(r.says), std::string::npos) << line;
         // The end-to-end tests wait for these words; only a grant while focused may say them.
@@ -73,27 +70,23 @@ TEST(WaylandLock, ASecondStartsDatagramsCarryOnlyPrintableTokens)
     testpics::TempDir dir;
     const std::string path = (dir.path() / "lock.raise").string();
     std::string token;
-    EXPECT_EQ(tappy::wayland::ListenForRaise(std::string(200, 'x')),
-              -1); // longer than a socket path
-    EXPECT_FALSE(tappy::wayland::SendRaise(path, "nobody listens"));
-    const int fd = tappy::wayland::ListenForRaise(path);
+    EXPECT_EQ(wl::ListenForRaise(std::string(200, 'x')), -1); // longer than a socket path
+    EXPECT_FALSE(wl::SendRaise(path, "nobody listens"));
+    const int fd = wl::ListenForRaise(path);
     ASSERT_GE(fd, 0);
-    EXPECT_FALSE(tappy::wayland::ReceiveRaise(fd, token));
+    EXPECT_FALSE(wl::ReceiveRaise(fd, token));
 
     // The newest printable token wins; an empty request still asks; a token with a control
     // character or a space is dropped, not passed to the compositor.
-    ASSERT_TRUE(tappy::wayland::SendRaise(path, "first"));
-    ASSERT_TRUE(tappy::wayland::SendRaise(path, "second_token-1"));
-    ASSERT_TRUE(tappy::wayland::SendRaise(path, "bad\x01token"));
-    ASSERT_TRUE(tappy::wayland::SendRaise(path, "bad token"));
-    ASSERT_TRUE(tappy::wayland::SendRaise(path, ""));
-    EXPECT_TRUE(tappy::wayland::ReceiveRaise(fd, token));
+    for (const char* sent : {"first", "second_token-1", "bad\x01token", "bad token", ""})
+        ASSERT_TRUE(wl::SendRaise(path, sent));
+    EXPECT_TRUE(wl::ReceiveRaise(fd, token));
     EXPECT_EQ(token, "second_token-1");
-    EXPECT_FALSE(tappy::wayland::ReceiveRaise(fd, token));
+    EXPECT_FALSE(wl::ReceiveRaise(fd, token));
 
     // A socket file left by an instance that died does not stop the next one listening.
     close(fd);
-    const int again = tappy::wayland::ListenForRaise(path);
+    const int again = wl::ListenForRaise(path);
     EXPECT_GE(again, 0);
     close(again);
 }
