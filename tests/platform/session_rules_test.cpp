@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-using tappy::MonitorRect;
+using namespace tappy;
 
 TEST(SessionRules, PlayMonitorPrefersPrimaryThenOriginThenFirst)
 {
@@ -31,7 +31,7 @@ TEST(SessionRules, PlayMonitorPrefersPrimaryThenOriginThenFirst)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(tappy::PlayMonitor(row.monitors), row.expected);
+        EXPECT_EQ(PlayMonitor(row.monitors), row.expected);
     }
 }
 
@@ -53,12 +53,12 @@ TEST(SessionRules, CoversNeverOverlapThePlayMonitor)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(tappy::CoverRects({play, row.other}, 0), row.expected);
+        EXPECT_EQ(CoverRects({play, row.other}, 0), row.expected);
     }
     // Two monitors showing the same picture beside the play monitor get one cover.
     const MonitorRect side{1024, 0, 1024, 768};
-    EXPECT_EQ(tappy::CoverRects({play, side, side}, 0).size(), 1u);
-    EXPECT_TRUE(tappy::CoverRects({play}, 3).empty());
+    EXPECT_EQ(CoverRects({play, side, side}, 0).size(), 1u);
+    EXPECT_TRUE(CoverRects({play}, 3).empty());
 }
 
 TEST(SessionRules, InstanceLockIsOnePerUserAndDisplay)
@@ -82,25 +82,20 @@ TEST(SessionRules, InstanceLockIsOnePerUserAndDisplay)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.display);
-        EXPECT_EQ(tappy::InstanceLockPath(row.runtime, row.uid, row.display), row.expected);
+        EXPECT_EQ(InstanceLockPath(row.runtime, row.uid, row.display), row.expected);
     }
 }
 
 TEST(SessionRules, OnlyChangedLockKeysGoBack)
 {
-    using tappy::LOCKKEY_CAPS;
-    using tappy::LOCKKEY_NUM;
-    using tappy::LOCKKEY_SCROLL;
-    EXPECT_EQ(tappy::LockKeysToRestore(0, 0), 0u);
-    EXPECT_EQ(tappy::LockKeysToRestore(LOCKKEY_NUM, LOCKKEY_NUM | LOCKKEY_CAPS), LOCKKEY_CAPS);
-    EXPECT_EQ(tappy::LockKeysToRestore(LOCKKEY_NUM | LOCKKEY_SCROLL, 0),
-              LOCKKEY_NUM | LOCKKEY_SCROLL);
-    EXPECT_EQ(tappy::LockKeysToRestore(0, 0xF0u), 0u);
+    EXPECT_EQ(LockKeysToRestore(0, 0), 0u);
+    EXPECT_EQ(LockKeysToRestore(LOCKKEY_NUM, LOCKKEY_NUM | LOCKKEY_CAPS), LOCKKEY_CAPS);
+    EXPECT_EQ(LockKeysToRestore(LOCKKEY_NUM | LOCKKEY_SCROLL, 0), LOCKKEY_NUM | LOCKKEY_SCROLL);
+    EXPECT_EQ(LockKeysToRestore(0, 0xF0u), 0u);
 }
 
 TEST(SessionRules, SessionKindIsDecidedFromTheDriver)
 {
-    using tappy::SessionKind;
     const std::pair<const char*, SessionKind> rows[] = {
         {nullptr, SessionKind::none},         {"x11", SessionKind::x11},
         {"wayland", SessionKind::wayland},    {"dummy", SessionKind::headless},
@@ -108,30 +103,24 @@ TEST(SessionRules, SessionKindIsDecidedFromTheDriver)
         {"kmsdrm", SessionKind::other},
     };
     for (const auto& [driver, kind] : rows)
-        EXPECT_EQ(tappy::SessionKindForDriver(driver), kind) << (driver ? driver : "null");
+        EXPECT_EQ(SessionKindForDriver(driver), kind) << (driver ? driver : "null");
 }
 
 TEST(SessionRules, WaylandSessionsRunNativelyAndXwaylandIsToldWhatItLacks)
 {
-    using tappy::SessionKind;
-    struct Row {
-        const char *requested, *socket, *order;
-    };
-    const Row orders[] = {
+    const std::tuple<const char*, const char*, const char*> orders[] = {
+        // requested driver, Wayland socket, driver order
         {nullptr, "wayland-0", "wayland,x11"},
         {"", "wayland-0", "wayland,x11"},
         {"x11", "wayland-0", nullptr},
         {nullptr, nullptr, nullptr},
         {nullptr, "", nullptr},
     };
-    for (const Row& r : orders) {
-        const char* order = tappy::VideoDriverOrder(r.requested, r.socket);
-        EXPECT_STREQ(order, r.order)
-            << (r.requested ? r.requested : "-") << " " << (r.socket ? r.socket : "-");
-    }
-    EXPECT_EQ(tappy::WaylandNotice(nullptr, nullptr, SessionKind::x11), "");
-    EXPECT_EQ(tappy::WaylandNotice("wayland-0", "wayland", SessionKind::wayland), "");
-    const std::string xwayland = tappy::WaylandNotice("wayland-0", nullptr, SessionKind::x11);
+    for (int row = 0; const auto& [requested, socket, order] : orders)
+        EXPECT_STREQ(VideoDriverOrder(requested, socket), order) << "row " << row++;
+    EXPECT_EQ(WaylandNotice(nullptr, nullptr, SessionKind::x11), "");
+    EXPECT_EQ(WaylandNotice("wayland-0", "wayland", SessionKind::wayland), "");
+    const std::string xwayland = WaylandNotice("wayland-0", nullptr, SessionKind::x11);
     EXPECT_NE(xwayland.find("Xwayland"), std::string::npos);
-    EXPECT_EQ(tappy::WaylandNotice(nullptr, "wayland", SessionKind::x11), xwayland);
+    EXPECT_EQ(WaylandNotice(nullptr, "wayland", SessionKind::x11), xwayland);
 }
