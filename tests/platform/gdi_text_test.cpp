@@ -16,10 +16,7 @@ extern "C" const char* __lsan_default_suppressions()
 namespace {
 constexpr int kBlackPlusOne = 8 + 1; // COLOR_WINDOWTEXT
 
-bool NotBlack(Uint32 rgb)
-{
-    return rgb != 0;
-}
+const auto NotBlack = [](Uint32 rgb) { return rgb != 0; };
 } // namespace
 
 TEST(TextBytes, DecodesEachCodePageRule)
@@ -113,9 +110,8 @@ TEST(DrawText, ClipsToTheRectangleAndSurvivesNoText)
     RECT narrow{50, 0, 150, 60};
     DrawTextA(c.dc, longText.c_str(), static_cast<int>(longText.size()), &narrow,
               DT_SINGLELINE | DT_BOTTOM | DT_CENTER);
-    RECT box = c.BoxOf(NotBlack);
-    EXPECT_EQ(box.left, 50);
-    EXPECT_EQ(box.right, 150);
+    const RECT box = c.BoxOf(NotBlack);
+    EXPECT_EQ(std::pair(box.left, box.right), std::pair(50, 150));
 
     RECT all{0, 0, 200, 60};
     EXPECT_EQ(DrawTextA(c.dc, "", 0, &all, DT_CENTER), c.dc->font->cellHeight);

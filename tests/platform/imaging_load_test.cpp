@@ -9,12 +9,11 @@
 namespace fs = std::filesystem;
 
 namespace {
+// Each byte as the unit of the same value.
 std::u16string Widen(const std::string& bytes)
 {
-    std::u16string wide;
-    for (const char c : bytes)
-        wide += static_cast<char16_t>(static_cast<unsigned char>(c));
-    return wide;
+    const auto* units = reinterpret_cast<const unsigned char*>(bytes.data());
+    return {units, units + bytes.size()};
 }
 
 // Status, width and height of a load; the handle is released again.
