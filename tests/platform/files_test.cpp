@@ -9,7 +9,7 @@
 
 namespace fs = std::filesystem;
 
-TEST(Files, ListingGivesEveryEntryOnceWithTheTypeLinksPointTo)
+TEST(Files, ListingAndAttributesGiveTheTypeLinksPointTo)
 {
     testpics::TempDir tmp;
     const fs::path p = tmp.path();
@@ -39,27 +39,21 @@ TEST(Files, ListingGivesEveryEntryOnceWithTheTypeLinksPointTo)
         SCOPED_TRACE(bad);
         EXPECT_EQ(FindFirstFileA((tmp.dir() + bad).c_str(), &data), INVALID_HANDLE_VALUE);
     }
+
+    const std::pair<std::string, DWORD> attributes[] = {
+        {"", FILE_ATTRIBUTE_DIRECTORY},        {"cat \xE4.png", FILE_ATTRIBUTE_NORMAL},
+        {"to-dir", FILE_ATTRIBUTE_DIRECTORY},  {"missing.wav", INVALID_FILE_ATTRIBUTES},
+        {"dangling", INVALID_FILE_ATTRIBUTES}, {"cat \xE4.png/inside", INVALID_FILE_ATTRIBUTES},
+    };
+    for (const auto& [name, attribute] : attributes) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(GetFileAttributesA((tmp.dir() + name).c_str()), attribute);
+    }
 }
 
-TEST(Files, AttributesTellFoldersFilesAndNothing)
+TEST(Files, ProgramDirectoryHoldsTheProgram)
 {
-    testpics::TempDir tmp;
-    testpics::WriteFile(tmp.path() / "a.wav", "x");
-    fs::create_symlink(tmp.path() / "nowhere", tmp.path() / "dangling");
-    const std::pair<std::string, DWORD> rows[] = {
-        {"", FILE_ATTRIBUTE_DIRECTORY},
-        {"a.wav", FILE_ATTRIBUTE_NORMAL},
-        {"missing.wav", INVALID_FILE_ATTRIBUTES},
-        {"dangling", INVALID_FILE_ATTRIBUTES},
-        {"a.wav/inside", INVALID_FILE_ATTRIBUTES},
-    };
-    for (const auto& [name, attributes] : rows) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(GetFileAttributesA((tmp.dir() + name).c_str()), attributes);
-    }
-
     const CString dir = GetProgramDirectory();
-    ASSERT_FALSE(dir.IsEmpty());
-    EXPECT_EQ(dir.str().back(), '/');
+    EXPECT_TRUE(dir.str().ends_with('/')) << dir.str();
     EXPECT_EQ(GetFileAttributesA(dir + program_invocation_short_name), FILE_ATTRIBUTE_NORMAL);
 }
