@@ -90,12 +90,8 @@ END_MESSAGE_MAP()
 
 void PushKey(Uint32 type, SDL_Keycode sym, SDL_Scancode sc, Uint16 mod)
 {
-    SDL_Event e{};
-    e.type = type;
-    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.sym = sym;
-    e.key.keysym.scancode = sc;
-    e.key.keysym.mod = mod;
+    const Uint8 state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    SDL_Event e{.key = {type, 0, 0, state, 0, 0, 0, {sc, sym, mod, 0}}};
     ASSERT_EQ(SDL_PushEvent(&e), 1);
 }
 

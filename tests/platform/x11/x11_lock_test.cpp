@@ -14,14 +14,10 @@ constexpr Window kRoot = 1, kPlay = 2, kCover = 3, kKeys = 4, kOther = 9;
 constexpr Atom kDesktop = 100, kShowing = 101, kActive = 102, kOtherAtom = 103;
 const LockWindows kWindows{kRoot, kPlay, {kCover}, kKeys, kDesktop, kShowing, kActive};
 
+// Each kind of event with every field written out: type, serial, sent, display, then its own.
 XEvent Focus(int type, Window window, int mode, int detail)
 {
-    XEvent e{};
-    e.xfocus.type = type;
-    e.xfocus.window = window;
-    e.xfocus.mode = mode;
-    e.xfocus.detail = detail;
-    return e;
+    return {.xfocus = {type, 0, False, nullptr, window, mode, detail}};
 }
 
 XEvent Crossing(int type, Window window, int mode)
@@ -37,21 +33,13 @@ XEvent Crossing(int type, Window window, int mode)
 // Unmap, map and configure events begin alike: the window told of the change, the one changed.
 XEvent Structure(int type, Window window, Window told = kRoot)
 {
-    XEvent e{};
-    e.xconfigure.type = type;
-    e.xconfigure.event = told;
-    e.xconfigure.window = window;
-    return e;
+    return {.xunmap = {type, 0, False, nullptr, told, window, False}};
 }
 
 // Property and client-message events both begin with the window they are about.
 XEvent Message(int type, Window window, Atom atom = 0)
 {
-    XEvent e{};
-    e.xproperty.type = type;
-    e.xproperty.window = window;
-    e.xproperty.atom = atom;
-    return e;
+    return {.xproperty = {type, 0, False, nullptr, window, atom, 0, 0}};
 }
 
 TEST(X11Lock, EventsThatTakeSomethingBack)
