@@ -32,18 +32,14 @@ std::tuple<GpStatus, UINT, UINT> Load(const std::u16string& path)
 }
 } // namespace
 
-TEST(ImagingLoad, EveryFormatIsSizedFromItsHeader)
+TEST(ImagingLoad, PictureAtThePixelLimitIsSizedFromItsHeader)
 {
+    // The codec's own tests size every format; here the file is found by a name of any bytes,
+    // and width and height are not swapped on the way.
     testpics::TempDir tmp;
-    for (const auto& s : testpics::Samples()) {
-        SCOPED_TRACE(s.name);
-        testpics::WriteFile(tmp.path() / s.name, s.bytes);
-        EXPECT_EQ(Load(Widen(tmp.dir() + s.name)), std::make_tuple(Gdiplus::Ok, s.width, s.height));
-    }
-    // At exactly the pixel limit a picture still loads; names carry any bytes.
     const std::string name = "k\xE4tzchen \xF0\x9F\x90\xB1.png";
-    testpics::WriteFile(tmp.path() / name, testpics::PngClaiming(10000, 10000, 16));
-    EXPECT_EQ(Load(Widen(tmp.dir() + name)), std::make_tuple(Gdiplus::Ok, 10000u, 10000u));
+    testpics::WriteFile(tmp.path() / name, testpics::PngClaiming(12500, 8000, 16));
+    EXPECT_EQ(Load(Widen(tmp.dir() + name)), std::make_tuple(Gdiplus::Ok, 12500u, 8000u));
 }
 
 TEST(ImagingLoad, BrokenHugeAndOddFilesDoNotDecode)
