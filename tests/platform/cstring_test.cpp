@@ -20,9 +20,9 @@ TEST(CString, CompareExactAndFolded)
         {"\xff", "a", 1, 1},
     };
     auto sign = [](int v) { return (v > 0) - (v < 0); };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(std::string(r.a) + " vs " + r.b);
-        EXPECT_EQ(sign(_mbscmp(CString(r.a), CString(r.b))), r.exact);
-        EXPECT_EQ(sign(_mbsicmp(CString(r.a), CString(r.b))), r.folded);
-    }
+    for (const Row& r : rows)
+        EXPECT_EQ(std::pair(sign(_mbscmp(CString(r.a), CString(r.b))),
+                            sign(_mbsicmp(CString(r.a), CString(r.b)))),
+                  std::pair(r.exact, r.folded))
+            << r.a << " vs " << r.b;
 }

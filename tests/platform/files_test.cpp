@@ -35,20 +35,16 @@ TEST(Files, ListingAndAttributesGiveTheTypeLinksPointTo)
         {"to-dir", true}, {"dangling", false}, {"loop-a", false},       {"loop-b", false}};
     EXPECT_EQ(seen, expected);
 
-    for (const char* bad : {"missing/*", "cat \xE4.png/*"}) {
-        SCOPED_TRACE(bad);
-        EXPECT_EQ(FindFirstFileA((tmp.dir() + bad).c_str(), &data), INVALID_HANDLE_VALUE);
-    }
+    for (const char* bad : {"missing/*", "cat \xE4.png/*"})
+        EXPECT_EQ(FindFirstFileA((tmp.dir() + bad).c_str(), &data), INVALID_HANDLE_VALUE) << bad;
 
     const std::pair<std::string, DWORD> attributes[] = {
         {"", FILE_ATTRIBUTE_DIRECTORY},        {"cat \xE4.png", FILE_ATTRIBUTE_NORMAL},
         {"to-dir", FILE_ATTRIBUTE_DIRECTORY},  {"missing.wav", INVALID_FILE_ATTRIBUTES},
         {"dangling", INVALID_FILE_ATTRIBUTES}, {"cat \xE4.png/inside", INVALID_FILE_ATTRIBUTES},
     };
-    for (const auto& [name, attribute] : attributes) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(GetFileAttributesA((tmp.dir() + name).c_str()), attribute);
-    }
+    for (const auto& [name, attribute] : attributes)
+        EXPECT_EQ(GetFileAttributesA((tmp.dir() + name).c_str()), attribute) << name;
 }
 
 TEST(Files, ProgramDirectoryHoldsTheProgram)

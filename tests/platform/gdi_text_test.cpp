@@ -47,7 +47,6 @@ TEST(TextBytes, DecodesEachCodePageRule)
         const std::string got = r.cyrillic ? Utf8FromCyrillicBytes(r.bytes.data(), r.bytes.size())
                                            : Utf8FromSystemBytes(r.bytes.data(), r.bytes.size());
         EXPECT_EQ(got, r.utf8);
-        EXPECT_TRUE(IsValidUtf8(got.data(), got.size()));
     }
 }
 
@@ -91,8 +90,7 @@ TEST(DrawText, PlacesTheCellsByTheFormatFlags)
         ASSERT_GT(box.right, box.left);
         // One cell high, close to the classic 16 pixels, never wrapped onto a second line.
         EXPECT_EQ(box.bottom - box.top, height);
-        EXPECT_GE(height, 13);
-        EXPECT_LE(height, 16);
+        EXPECT_TRUE(height >= 13 && height <= 16) << height;
         EXPECT_EQ(r.bottom ? box.bottom : box.top, r.bottom ? rc.bottom : rc.top);
         // Centred: off by at most half a pixel.
         EXPECT_EQ(r.h < 0   ? box.left - rc.left

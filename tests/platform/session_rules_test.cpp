@@ -29,10 +29,8 @@ TEST(SessionRules, PlayMonitorPrefersPrimaryThenOriginThenFirst)
         {"no primary, none at the origin: first", {right, above}, 0},
         {"an empty primary does not count", {empty, right, left}, 2},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(PlayMonitor(row.monitors), row.expected);
-    }
+    for (const auto& row : rows)
+        EXPECT_EQ(PlayMonitor(row.monitors), row.expected) << row.name;
 }
 
 TEST(SessionRules, CoversNeverOverlapThePlayMonitor)
@@ -51,10 +49,8 @@ TEST(SessionRules, CoversNeverOverlapThePlayMonitor)
         {"overlapping on the right", {1000, 0, 1000, 768}, {{1024, 0, 976, 768}}},
         {"no area", {1024, 0, 0, 768}, {}},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(CoverRects({play, row.other}, 0), row.expected);
-    }
+    for (const auto& row : rows)
+        EXPECT_EQ(CoverRects({play, row.other}, 0), row.expected) << row.name;
     // Two monitors showing the same picture beside the play monitor get one cover.
     const MonitorRect side{1024, 0, 1024, 768};
     EXPECT_EQ(CoverRects({play, side, side}, 0).size(), 1u);
@@ -80,10 +76,8 @@ TEST(SessionRules, InstanceLockIsOnePerUserAndDisplay)
         {"relative/dir", 0, ":1", "/tmp/tappy-0-:1.lock"},
         {"/run/user/1000", 1000, "..", "/run/user/1000/tappy-_..lock"},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.display);
-        EXPECT_EQ(InstanceLockPath(row.runtime, row.uid, row.display), row.expected);
-    }
+    for (const auto& row : rows)
+        EXPECT_EQ(InstanceLockPath(row.runtime, row.uid, row.display), row.expected) << row.display;
 }
 
 TEST(SessionRules, OnlyChangedLockKeysGoBack)
