@@ -101,10 +101,9 @@ TEST(ImagingDraw, DisposedPictureIsNotDrawnFromTheCache)
     // A new picture may be given the address of a disposed one; its own pixels must show.
     const PictureFile red(4, 4, 0xFFFF0000), blue(4, 4, 0xFF0000FF);
     for (int round = 0; round < 4; ++round) {
-        SCOPED_TRACE(round);
         Canvas c(10, 10);
         DrawOnce(c, round % 2 ? blue.path : red.path, 0, 0, 10, 10);
-        EXPECT_EQ(c.At(5, 5), round % 2 ? 0x0000FFu : 0xFF0000u);
+        EXPECT_EQ(c.At(5, 5), round % 2 ? 0x0000FFu : 0xFF0000u) << "round " << round;
     }
 }
 

@@ -20,14 +20,11 @@ XEvent Focus(int type, Window window, int mode, int detail)
     return {.xfocus = {type, 0, False, nullptr, window, mode, detail}};
 }
 
+// After the window: root, subwindow, time, x, y, x_root, y_root, then mode and detail.
 XEvent Crossing(int type, Window window, int mode)
 {
-    XEvent e{};
-    e.xcrossing.type = type;
-    e.xcrossing.window = window;
-    e.xcrossing.mode = mode;
-    e.xcrossing.detail = NotifyInferior;
-    return e;
+    return {.xcrossing = {type, 0, False, nullptr, window, 0, 0, 0, 0, 0, 0, 0, mode,
+                          NotifyInferior, False, False, 0}};
 }
 
 // Unmap, map and configure events begin alike: the window told of the change, the one changed.
