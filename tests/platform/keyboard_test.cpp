@@ -1,4 +1,4 @@
-// Key translation as a table, and the filter's place in the message loop on SDL's dummy driver.
+// Key translation as a table: the message, key code and flags a key event becomes.
 #include "platform/app.h"
 #include "platform/keymap.h"
 #include "platform/sdl/backend.h"
@@ -57,84 +57,6 @@ TEST(KeyTranslation, Table)
         EXPECT_EQ(std::tuple(msg.message, msg.wParam, static_cast<DWORD>(msg.lParam)),
                   std::tuple(row.message, row.vk, row.lParam));
     }
-}
-
-// The filter as installed: records what it sees and swallows F12, and Esc while Ctrl is down.
-using Seen = std::tuple<WPARAM, DWORD, DWORD, bool>; // message, key code, flags, Ctrl down
-std::vector<Seen> g_seen;
-LRESULT RecordingFilter(int nCode, WPARAM wParam, LPARAM lParam)
-{
-    const auto& e = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-    const bool ctrl = GetAsyncKeyState(VK_CONTROL) < 0;
-    g_seen.emplace_back(wParam, e.vkCode, e.flags, ctrl);
-    if (nCode == HC_ACTION && (e.vkCode == VK_F12 || (e.vkCode == VK_ESCAPE && ctrl)))
-        return 1;
-    return CallNextHookEx(nullptr, nCode, wParam, lParam);
-}
-
-class CKeyWnd : public CWnd {
-public:
-    std::vector<std::pair<UINT, UINT>> m_keys; // message, key code
-
-protected:
-    void OnKeyDown(UINT nChar, UINT, UINT) { m_keys.emplace_back(WM_KEYDOWN, nChar); }
-    void OnKeyUp(UINT nChar, UINT, UINT) { m_keys.emplace_back(WM_KEYUP, nChar); }
-    void OnSysKeyDown(UINT nChar, UINT, UINT) { m_keys.emplace_back(WM_SYSKEYDOWN, nChar); }
-    DECLARE_MESSAGE_MAP()
-};
-BEGIN_MESSAGE_MAP(CKeyWnd, CWnd)
-ON_WM_KEYDOWN()
-ON_KEY_MESSAGE(WM_KEYUP, OnKeyUp)
-ON_KEY_MESSAGE(WM_SYSKEYDOWN, OnSysKeyDown)
-END_MESSAGE_MAP()
-
-void PushKey(Uint32 type, SDL_Keycode sym, SDL_Scancode sc, Uint16 mod)
-{
-    const Uint8 state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    SDL_Event e{.key = {type, 0, 0, state, 0, 0, 0, {sc, sym, mod, 0}}};
-    ASSERT_EQ(SDL_PushEvent(&e), 1);
-}
-
-TEST(KeyboardFilter, RunsBeforeTheWindowAndSwallowsBothDirections)
-{
-    CKeyWnd wnd;
-    ASSERT_TRUE(wnd.CreateEx(0, AfxRegisterWndClass(0), "keys", WS_POPUP | WS_VISIBLE,
-                             RECT{0, 0, 64, 64}, nullptr, 0));
-    HHOOK hook = SetWindowsHookExA(WH_KEYBOARD_LL, RecordingFilter, nullptr, 0);
-    ASSERT_NE(hook, nullptr);
-    EXPECT_EQ(SetWindowsHookExA(WH_KEYBOARD_LL, RecordingFilter, nullptr, 0), nullptr);
-
-    PushKey(SDL_KEYDOWN, SDLK_F12, SDL_SCANCODE_F12, 0);
-    PushKey(SDL_KEYUP, SDLK_F12, SDL_SCANCODE_F12, 0);
-    // Ctrl is down at Esc's press but released before Esc is: the release is swallowed too.
-    PushKey(SDL_KEYDOWN, SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, KMOD_LCTRL);
-    PushKey(SDL_KEYUP, SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, 0);
-    PushKey(SDL_KEYDOWN, SDLK_a, SDL_SCANCODE_A, KMOD_LALT);
-    PushKey(SDL_KEYUP, SDLK_a, SDL_SCANCODE_A, 0);
-    // The filter tells the sides apart; the window is given the plain codes.
-    PushKey(SDL_KEYDOWN, SDLK_LGUI, SDL_SCANCODE_LGUI, KMOD_LGUI);
-    PushKey(SDL_KEYDOWN, SDLK_RALT, SDL_SCANCODE_RALT, KMOD_RALT);
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageA(&msg);
-
-    // The Ctrl state the filter sees is the one at each event, Esc's press and its release.
-    const std::vector<Seen> seen = {
-        {WM_KEYDOWN, VK_F12, 0, false},
-        {WM_KEYUP, VK_F12, LLKHF_UP, false},
-        {WM_KEYDOWN, VK_ESCAPE, 0, true},
-        {WM_KEYUP, VK_ESCAPE, LLKHF_UP, false},
-        {WM_SYSKEYDOWN, 'A', LLKHF_ALTDOWN, false},
-        {WM_KEYUP, 'A', LLKHF_UP, false},
-        {WM_KEYDOWN, VK_LWIN, LLKHF_EXTENDED, false},
-        {WM_SYSKEYDOWN, VK_RMENU, LLKHF_EXTENDED | LLKHF_ALTDOWN, false}};
-    EXPECT_EQ(g_seen, seen);
-    const std::vector<std::pair<UINT, UINT>> expected = {
-        {WM_SYSKEYDOWN, 'A'}, {WM_KEYUP, 'A'}, {WM_KEYDOWN, VK_LWIN}, {WM_SYSKEYDOWN, VK_MENU}};
-    EXPECT_EQ(wnd.m_keys, expected);
-
-    EXPECT_TRUE(UnhookWindowsHookEx(hook));
-    EXPECT_FALSE(UnhookWindowsHookEx(hook));
 }
 
 } // namespace
