@@ -16,11 +16,7 @@ TEST(SessionRules, PlayMonitorPrefersPrimaryThenOriginThenFirst)
     const MonitorRect rightPrimary{1024, 0, 1024, 768, true};
     const MonitorRect above{0, -768, 1024, 768, false};
     const MonitorRect empty{0, 0, 0, 0, true};
-    const struct {
-        const char* name;
-        std::vector<MonitorRect> monitors;
-        int expected;
-    } rows[] = {
+    const std::tuple<const char*, std::vector<MonitorRect>, int> rows[] = {
         {"none", {}, -1},
         {"only empty", {empty}, -1},
         {"one", {left}, 0},
@@ -29,18 +25,14 @@ TEST(SessionRules, PlayMonitorPrefersPrimaryThenOriginThenFirst)
         {"no primary, none at the origin: first", {right, above}, 0},
         {"an empty primary does not count", {empty, right, left}, 2},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(PlayMonitor(row.monitors), row.expected) << row.name;
+    for (const auto& [name, monitors, index] : rows)
+        EXPECT_EQ(PlayMonitor(monitors), index) << name;
 }
 
 TEST(SessionRules, CoversNeverOverlapThePlayMonitor)
 {
     const MonitorRect play{0, 0, 1024, 768, true};
-    const struct {
-        const char* name;
-        MonitorRect other;
-        std::vector<MonitorRect> expected;
-    } rows[] = {
+    const std::tuple<const char*, MonitorRect, std::vector<MonitorRect>> rows[] = {
         {"beside", {1024, 0, 1024, 768}, {{1024, 0, 1024, 768}}},
         {"mirrored", {0, 0, 1024, 768}, {}},
         {"larger mirror, centred",
@@ -49,8 +41,8 @@ TEST(SessionRules, CoversNeverOverlapThePlayMonitor)
         {"overlapping on the right", {1000, 0, 1000, 768}, {{1024, 0, 976, 768}}},
         {"no area", {1024, 0, 0, 768}, {}},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(CoverRects({play, row.other}, 0), row.expected) << row.name;
+    for (const auto& [name, other, covers] : rows)
+        EXPECT_EQ(CoverRects({play, other}, 0), covers) << name;
     // Two monitors showing the same picture beside the play monitor get one cover.
     const MonitorRect side{1024, 0, 1024, 768};
     EXPECT_EQ(CoverRects({play, side, side}, 0).size(), 1u);
@@ -59,12 +51,8 @@ TEST(SessionRules, CoversNeverOverlapThePlayMonitor)
 
 TEST(SessionRules, InstanceLockIsOnePerUserAndDisplay)
 {
-    const struct {
-        const char* runtime;
-        unsigned uid;
-        const char* display;
-        const char* expected;
-    } rows[] = {
+    const std::tuple<const char*, unsigned, const char*, const char*> rows[] = {
+        // runtime folder, user, display, lock path
         {"/run/user/1000", 1000, ":0", "/run/user/1000/tappy-:0.lock"},
         {"/run/user/1000/", 1000, ":0.1", "/run/user/1000/tappy-:0.lock"},
         {"/run/user/1000", 1000, "unix:0", "/run/user/1000/tappy-:0.lock"},
@@ -76,8 +64,8 @@ TEST(SessionRules, InstanceLockIsOnePerUserAndDisplay)
         {"relative/dir", 0, ":1", "/tmp/tappy-0-:1.lock"},
         {"/run/user/1000", 1000, "..", "/run/user/1000/tappy-_..lock"},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(InstanceLockPath(row.runtime, row.uid, row.display), row.expected) << row.display;
+    for (const auto& [runtime, uid, display, path] : rows)
+        EXPECT_EQ(InstanceLockPath(runtime, uid, display), path) << display;
 }
 
 TEST(SessionRules, OnlyChangedLockKeysGoBack)

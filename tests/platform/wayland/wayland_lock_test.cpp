@@ -16,25 +16,21 @@ using wl::Shortcuts;
 
 TEST(WaylandLock, StatusLineSaysHeldOnlyWhenGranted)
 {
-    struct Row {
-        Shortcuts shortcuts;
-        bool focused;
-        const char* says;
-    };
-    const Row rows[] = {
+    const std::tuple<Shortcuts, bool, const char*> rows[] = {
+        // granted or not, focused, the words said
         {Shortcuts::held, true, "shortcuts held;"},
         {Shortcuts::held, false, "another window has it"},
         {Shortcuts::asking, true, "not granted yet"},
         {Shortcuts::refused, true, "NOT held"},
         {Shortcuts::unavailable, true, "NOT held"},
     };
-    for (const Row& r : rows) {
-        const std::string line = wl::StatusLine({r.shortcuts, r.focused});
+    for (const auto& [shortcuts, focused, says] : rows) {
+        const std::string line = wl::StatusLine({shortcuts, focused});
         EXPECT_EQ(line.rfind("Tappy on Wayland: ", 0), 0u) << line;
-        EXPECT_NE(line.find(r.says), std::string::npos) << line;
+        EXPECT_NE(line.find(says), std::string::npos) << line;
         // The end-to-end tests wait for these words; only a grant while focused may say them.
         EXPECT_EQ(line.find("shortcuts held;") != std::string::npos,
-                  r.shortcuts == Shortcuts::held && r.focused)
+                  shortcuts == Shortcuts::held && focused)
             << line;
         EXPECT_EQ(line.find('\n'), std::string::npos);
     }
