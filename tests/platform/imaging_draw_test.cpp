@@ -54,12 +54,8 @@ TEST(ImagingDraw, SolidPictureFillsExactlyTheRectangle)
     const PictureFile small(40, 30, 0xFFFF0000);
     // Larger than the bitmap: reduced when decoded, and still one colour edge to edge.
     const PictureFile large(1600, 1200, 0xFFFF0000);
-    const struct {
-        const char* name;
-        const std::string& path;
-        RECT rect; // x, y, width, height
-        RECT box;  // expected, clipped to the 200 x 150 bitmap
-    } rows[] = {
+    // The picture drawn at x, y, width, height, and the box it fills in the 200 x 150 bitmap.
+    const std::tuple<const char*, const std::string&, RECT, RECT> rows[] = {
         {"enlarged", small.path, {10, 20, 80, 60}, {10, 20, 90, 80}},
         {"aspect as given", small.path, {5, 5, 190, 10}, {5, 5, 195, 15}},
         {"one pixel", small.path, {7, 9, 1, 1}, {7, 9, 8, 10}},
@@ -67,12 +63,12 @@ TEST(ImagingDraw, SolidPictureFillsExactlyTheRectangle)
         {"past the top-left corner", large.path, {-50, -40, 100, 80}, {0, 0, 50, 40}},
         {"past the bottom-right corner", small.path, {150, 120, 100, 100}, {150, 120, 200, 150}},
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.name);
+    for (const auto& [name, path, at, box] : rows) {
+        SCOPED_TRACE(name);
         Canvas c(200, 150);
-        DrawOnce(c, r.path, r.rect.left, r.rect.top, r.rect.right, r.rect.bottom);
+        DrawOnce(c, path, at.left, at.top, at.right, at.bottom);
         const auto edges = [](RECT b) { return std::tuple(b.left, b.top, b.right, b.bottom); };
-        EXPECT_EQ(edges(c.BoxOf(IsRed)), edges(r.box));
+        EXPECT_EQ(edges(c.BoxOf(IsRed)), edges(box));
         // Nothing but red and the untouched white background.
         EXPECT_EQ(c.BoxOf([](Uint32 p) { return p != 0xFF0000 && p != 0xFFFFFF; }).right, 0);
     }
