@@ -13,16 +13,8 @@ using tappy::KeyMessageFor;
 using tappy::LookupKey;
 
 enum How { Down, Up, Repeat };
-struct KeyRow {
-    const char* name;
-    SDL_Keycode sym;
-    SDL_Scancode scancode;
-    How how;
-    Uint16 mod;
-    UINT message;
-    WPARAM vk;
-    DWORD lParam;
-};
+// The key (symbol and position), how it moved, the modifiers down, and the message it becomes.
+using KeyRow = std::tuple<const char*, SDL_Keycode, SDL_Scancode, How, Uint16, UINT, WPARAM, DWORD>;
 
 // clang-format off
 #define KEY(sym, scancode) SDLK_##sym, SDL_SCANCODE_##scancode
@@ -49,13 +41,12 @@ constexpr KeyRow kKeyRows[] = {
 
 TEST(KeyTranslation, Table)
 {
-    for (const KeyRow& row : kKeyRows) {
-        SCOPED_TRACE(row.name);
-        const auto msg = KeyMessageFor(LookupKey(row.sym, row.scancode), row.how == Up,
-                                       row.how == Repeat, row.mod);
+    for (const auto& [name, sym, scancode, how, mod, message, vk, lParam] : kKeyRows) {
+        const auto msg = KeyMessageFor(LookupKey(sym, scancode), how == Up, how == Repeat, mod);
         // lParam's low word is the repeat count the play window adds up.
         EXPECT_EQ(std::tuple(msg.message, msg.wParam, static_cast<DWORD>(msg.lParam)),
-                  std::tuple(row.message, row.vk, row.lParam));
+                  std::tuple(message, vk, lParam))
+            << name;
     }
 }
 
