@@ -41,14 +41,9 @@ XEvent Message(int type, Window window, Atom atom = 0)
 
 TEST(X11Lock, EventsThatTakeSomethingBack)
 {
-    struct Row {
-        const char* name;
-        XEvent event;
-        unsigned expected;
-    };
     const unsigned back = REASSERT_FOCUS | REASSERT_GRAB;
     // clang-format off
-    const Row rows[] = {
+    const std::tuple<const char*, XEvent, unsigned> rows[] = {
         {"a grab begins (ours)", Focus(FocusOut, kKeys, NotifyGrab, NotifyNonlinear), 0},
         {"ours broken, seen on play", Focus(FocusOut, kPlay, NotifyUngrab, NotifyNonlinear), back},
         {"ours broken, seen on keys", Focus(FocusIn, kKeys, NotifyUngrab, NotifyNonlinear), back},
@@ -73,8 +68,8 @@ TEST(X11Lock, EventsThatTakeSomethingBack)
         {"iconify request about the play window", Message(ClientMessage, kPlay), REASSERT_ALL},
     };
     // clang-format on
-    for (const Row& row : rows)
-        EXPECT_EQ(ReassertFor(row.event, kWindows), row.expected) << row.name;
+    for (const auto& [name, event, taken] : rows)
+        EXPECT_EQ(ReassertFor(event, kWindows), taken) << name;
 }
 
 TEST(X11Lock, OursOnTop)
