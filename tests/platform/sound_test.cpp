@@ -45,13 +45,11 @@ std::vector<std::int16_t> Pattern(unsigned seed, int frames)
     return samples;
 }
 
-// A wave file whose header claims `bytes` of sample data; the caller may make the file that long
-// (sparse, so silent) after writing the given samples.
+// A wave file of the samples whose header claims `bytes` of sample data, silent past the samples.
 void WriteWave(const fs::path& path, const std::vector<std::int16_t>& samples,
                std::uint32_t bytes = 0)
 {
-    if (bytes == 0)
-        bytes = static_cast<std::uint32_t>(samples.size() * 2);
+    bytes = std::max(bytes, static_cast<std::uint32_t>(samples.size() * 2));
     // "RIFF", "WAVE", "fmt ", "data", little-endian
     // clang-format off
     const std::uint32_t head[] = {0x46464952, 36 + bytes, 0x45564157, 0x20746d66, 16,
@@ -62,6 +60,8 @@ void WriteWave(const fs::path& path, const std::vector<std::int16_t>& samples,
     out.write(reinterpret_cast<const char*>(head), sizeof head);
     out.write(reinterpret_cast<const char*>(samples.data()),
               static_cast<std::streamsize>(samples.size() * 2));
+    out.close();
+    fs::resize_file(path, sizeof head + bytes); // sparse past the samples
 }
 
 std::vector<std::int16_t> ReadSamples(const fs::path& path)
@@ -134,7 +134,6 @@ TEST_F(SoundDisk, MissingUnreadableOrHostileFilePlaysTheChime)
     WriteWave(m_dir / "sound.wav", Pattern(4, kRate / 5));
     const std::uint32_t twoGigabytes = 0x7FFFFF00u;
     WriteWave(m_dir / "sparse.wav", {}, twoGigabytes);
-    fs::resize_file(m_dir / "sparse.wav", twoGigabytes + 44u);
     for (const char* name : {"missing.wav", "broken.wav", "pipe.wav", "zero.wav", "sub",
                              "sparse.wav", "sub/../sound.wav"}) {
         SCOPED_TRACE(name);
@@ -176,7 +175,6 @@ TEST_F(SoundDisk, LongSoundStopsWhenAskedFromAnotherThread)
 {
     const std::uint32_t sixtyMegabytes = 60u << 20;
     WriteWave(m_dir / "long.wav", Pattern(5, kRate / 10), sixtyMegabytes);
-    fs::resize_file(m_dir / "long.wav", sixtyMegabytes + 44u);
     ASSERT_TRUE(SoundStartup());
     std::atomic<bool> returned{false};
     std::thread player([&] {
