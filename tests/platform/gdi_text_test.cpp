@@ -97,8 +97,7 @@ TEST(DrawText, ClipsToTheRectangleAndSurvivesNoText)
     // Far wider than the rectangle, and past both ends of the bitmap once centred.
     std::string longText(100000, 'W');
     RECT narrow{50, 0, 150, 60};
-    DrawTextA(c.dc, longText.c_str(), static_cast<int>(longText.size()), &narrow,
-              DT_SINGLELINE | DT_BOTTOM | DT_CENTER);
+    DrawTextA(c.dc, longText.c_str(), -1, &narrow, DT_SINGLELINE | DT_BOTTOM | DT_CENTER);
     const RECT box = c.BoxOf(NotBlack);
     EXPECT_EQ(std::pair(box.left, box.right), std::pair(50, 150));
 

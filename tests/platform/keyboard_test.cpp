@@ -9,8 +9,7 @@
 
 namespace {
 
-using tappy::KeyMessageFor;
-using tappy::LookupKey;
+using namespace tappy;
 
 enum How { Down, Up, Repeat };
 // The key (symbol and position), how it moved, the modifiers down, and the message it becomes.

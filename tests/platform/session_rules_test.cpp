@@ -31,21 +31,22 @@ TEST(SessionRules, PlayMonitorPrefersPrimaryThenOriginThenFirst)
 
 TEST(SessionRules, CoversNeverOverlapThePlayMonitor)
 {
-    const MonitorRect play{0, 0, 1024, 768, true};
-    const std::tuple<const char*, MonitorRect, std::vector<MonitorRect>> rows[] = {
-        {"beside", {1024, 0, 1024, 768}, {{1024, 0, 1024, 768}}},
-        {"mirrored", {0, 0, 1024, 768}, {}},
+    const MonitorRect play{0, 0, 1024, 768, true}, side{1024, 0, 1024, 768};
+    // The other monitors, and the covers over them.
+    const std::tuple<const char*, std::vector<MonitorRect>, std::vector<MonitorRect>> rows[] = {
+        {"beside", {side}, {side}},
+        {"two beside showing the same picture: one cover", {side, side}, {side}},
+        {"mirrored", {{0, 0, 1024, 768}}, {}},
         {"larger mirror, centred",
-         {-100, -50, 1224, 868},
+         {{-100, -50, 1224, 868}},
          {{-100, -50, 1224, 50}, {-100, 768, 1224, 50}, {-100, 0, 100, 768}, {1024, 0, 100, 768}}},
-        {"overlapping on the right", {1000, 0, 1000, 768}, {{1024, 0, 976, 768}}},
-        {"no area", {1024, 0, 0, 768}, {}},
+        {"overlapping on the right", {{1000, 0, 1000, 768}}, {{1024, 0, 976, 768}}},
+        {"no area", {{1024, 0, 0, 768}}, {}},
     };
-    for (const auto& [name, other, covers] : rows)
-        EXPECT_EQ(CoverRects({play, other}, 0), covers) << name;
-    // Two monitors showing the same picture beside the play monitor get one cover.
-    const MonitorRect side{1024, 0, 1024, 768};
-    EXPECT_EQ(CoverRects({play, side, side}, 0).size(), 1u);
+    for (auto [name, monitors, covers] : rows) {
+        monitors.insert(monitors.begin(), play);
+        EXPECT_EQ(CoverRects(monitors, 0), covers) << name;
+    }
     EXPECT_TRUE(CoverRects({play}, 3).empty());
 }
 
