@@ -18,10 +18,8 @@ struct PictureFile : testpics::TempDir {
     {
         SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
         SDL_FillRect(s, nullptr, argb);
-        if (lastPixel) {
-            SDL_Rect last{w - 1, h - 1, 1, 1};
-            SDL_FillRect(s, &last, lastPixel);
-        }
+        const SDL_Rect last{w - 1, h - 1, 1, 1};
+        SDL_FillRect(s, &last, lastPixel ? lastPixel : argb);
         IMG_SavePNG(s, path.c_str());
         SDL_FreeSurface(s);
     }

@@ -150,8 +150,7 @@ TEST_F(SoundDisk, MissingUnreadableOrHostileFilePlaysTheChime)
 
 TEST_F(SoundDisk, TwoSoundsFromTwoThreadsNeverOverlap)
 {
-    const auto a = Pattern(2, kRate / 4);
-    const auto b = Pattern(3, kRate / 4);
+    const auto a = Pattern(2, kRate / 4), b = Pattern(3, kRate / 4);
     WriteWave(m_dir / "a.wav", a);
     WriteWave(m_dir / "b.wav", b);
     ASSERT_TRUE(SoundStartup());
