@@ -44,8 +44,7 @@ TEST(WaylandLock, ModifiersBeforeAKeymapAreDroppedAndOthersPassedOn)
         nullptr, [](xkb_keymap*, xkb_keycode_t, void*) { FAIL(); }, nullptr);
 
     xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-    const xkb_rule_names names{nullptr, nullptr, "us", nullptr, nullptr};
-    xkb_keymap* keymap = xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    xkb_keymap* keymap = xkb_keymap_new_from_names(context, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS);
     ASSERT_NE(keymap, nullptr);
     xkb_state* state = xkb_state_new(keymap);
     const xkb_mod_mask_t shift = 1u << xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_SHIFT);
