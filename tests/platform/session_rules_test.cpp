@@ -71,7 +71,6 @@ TEST(SessionRules, InstanceLockIsOnePerUserAndDisplay)
 
 TEST(SessionRules, OnlyChangedLockKeysGoBack)
 {
-    EXPECT_EQ(LockKeysToRestore(0, 0), 0u);
     EXPECT_EQ(LockKeysToRestore(LOCKKEY_NUM, LOCKKEY_NUM | LOCKKEY_CAPS), LOCKKEY_CAPS);
     EXPECT_EQ(LockKeysToRestore(LOCKKEY_NUM | LOCKKEY_SCROLL, 0), LOCKKEY_NUM | LOCKKEY_SCROLL);
     EXPECT_EQ(LockKeysToRestore(0, 0xF0u), 0u);

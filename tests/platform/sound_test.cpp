@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <iterator>
 #include <numbers>
 #include <string>
@@ -132,8 +133,7 @@ TEST_F(SoundDisk, MissingUnreadableOrHostileFilePlaysTheChime)
     fs::create_symlink("/dev/zero", m_dir / "zero.wav");
     fs::create_directory(m_dir / "sub");
     WriteWave(m_dir / "sound.wav", Pattern(4, kRate / 5));
-    const std::uint32_t twoGigabytes = 0x7FFFFF00u;
-    WriteWave(m_dir / "sparse.wav", {}, twoGigabytes);
+    WriteWave(m_dir / "sparse.wav", {}, 0x7FFFFF00u); // two gigabytes
     for (const char* name : {"missing.wav", "broken.wav", "pipe.wav", "zero.wav", "sub",
                              "sparse.wav", "sub/../sound.wav"}) {
         SCOPED_TRACE(name);
@@ -175,17 +175,13 @@ TEST_F(SoundDisk, LongSoundStopsWhenAskedFromAnotherThread)
     const std::uint32_t sixtyMegabytes = 60u << 20;
     WriteWave(m_dir / "long.wav", Pattern(5, kRate / 10), sixtyMegabytes);
     ASSERT_TRUE(SoundStartup());
-    std::atomic<bool> returned{false};
-    std::thread player([&] {
-        EXPECT_TRUE(PlaySoundA((m_dir / "long.wav").c_str(), nullptr, SND_FILENAME));
-        returned = true;
+    auto played = std::async(std::launch::async, [&] {
+        return PlaySoundA((m_dir / "long.wav").c_str(), nullptr, SND_FILENAME);
     });
     // A stop sent before the play has begun finds nothing to stop, so it is repeated.
-    for (int i = 0; i < 10'000 && !returned; ++i) {
+    while (played.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
         PlaySoundA(nullptr, nullptr, 0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    player.join();
+    EXPECT_TRUE(played.get());
     SoundShutdown();
     EXPECT_LT(fs::file_size(m_output), sixtyMegabytes / 4);
 }
