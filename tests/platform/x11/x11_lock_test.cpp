@@ -91,8 +91,7 @@ TEST(X11Lock, GrabBreakingActions)
         {XkbSA_Terminate, "Ungrab", false},
     };
     for (const auto& [type, name, breaks] : rows) {
-        XkbAction action{};
-        action.type = type;
+        XkbAction action{.any = {type, {}}};
         std::memcpy(action.any.data, name, 6);
         EXPECT_EQ(BreaksGrabs(action), breaks) << name;
     }
