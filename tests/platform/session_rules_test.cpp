@@ -11,11 +11,9 @@ using namespace tappy;
 
 TEST(SessionRules, PlayMonitorPrefersPrimaryThenOriginThenFirst)
 {
-    const MonitorRect left{0, 0, 1024, 768, false};
-    const MonitorRect right{1024, 0, 1024, 768, false};
-    const MonitorRect rightPrimary{1024, 0, 1024, 768, true};
-    const MonitorRect above{0, -768, 1024, 768, false};
-    const MonitorRect empty{0, 0, 0, 0, true};
+    const MonitorRect left{0, 0, 1024, 768, false}, right{1024, 0, 1024, 768, false},
+        rightPrimary{1024, 0, 1024, 768, true}, above{0, -768, 1024, 768, false},
+        empty{0, 0, 0, 0, true};
     const std::tuple<const char*, std::vector<MonitorRect>, int> rows[] = {
         {"none", {}, -1},
         {"only empty", {empty}, -1},
