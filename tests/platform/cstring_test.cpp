@@ -4,13 +4,8 @@
 
 TEST(CString, CompareExactAndFolded)
 {
-    struct Row {
-        const char* a;
-        const char* b;
-        int exact;  // sign of _mbscmp
-        int folded; // sign of _mbsicmp
-    };
-    const Row rows[] = {
+    // Two strings, and the signs of _mbscmp and _mbsicmp comparing them.
+    const std::tuple<const char*, const char*, int, int> rows[] = {
         {"cat.jpg", "cat.jpg", 0, 0},
         {"Cat.JPG", "cat.jpg", -1, 0},
         {"cat", "cats", -1, -1},
@@ -20,9 +15,9 @@ TEST(CString, CompareExactAndFolded)
         {"\xff", "a", 1, 1},
     };
     auto sign = [](int v) { return (v > 0) - (v < 0); };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(std::string(r.a) + " vs " + r.b);
-        EXPECT_EQ(sign(_mbscmp(CString(r.a), CString(r.b))), r.exact);
-        EXPECT_EQ(sign(_mbsicmp(CString(r.a), CString(r.b))), r.folded);
-    }
+    for (const auto& [a, b, exact, folded] : rows)
+        EXPECT_EQ(std::pair(sign(_mbscmp(CString(a), CString(b))),
+                            sign(_mbsicmp(CString(a), CString(b)))),
+                  std::pair(exact, folded))
+            << a << " vs " << b;
 }

@@ -16,21 +16,14 @@ extern "C" const char* __lsan_default_suppressions()
 namespace {
 constexpr int kBlackPlusOne = 8 + 1; // COLOR_WINDOWTEXT
 
-bool NotBlack(Uint32 rgb)
-{
-    return rgb != 0;
-}
+const auto NotBlack = [](Uint32 rgb) { return rgb != 0; };
 } // namespace
 
 TEST(TextBytes, DecodesEachCodePageRule)
 {
     const std::string bad = "\xEF\xBF\xBD"; // U+FFFD
-    const struct {
-        const char* name;
-        std::string bytes;
-        bool cyrillic;
-        std::string utf8;
-    } rows[] = {
+    // What the bytes are, the bytes, whether read as Cyrillic, and the text they give.
+    const std::tuple<const char*, std::string, bool, std::string> rows[] = {
         // clang-format off
         {"ascii", "Tappy", false, "Tappy"},
         {"utf-8 kept", "\xD0\x9A\xD0\xBE\xD1\x82", false, "\xD0\x9A\xD0\xBE\xD1\x82"},
@@ -45,13 +38,11 @@ TEST(TextBytes, DecodesEachCodePageRule)
         {"utf-8 under Cyrillic", "\xD0\x9A\xD0\xBE\xD1\x82", true, "\xD0\x9A\xD0\xBE\xD1\x82"},
         // clang-format on
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.name);
-        const std::string got = r.cyrillic ? Utf8FromCyrillicBytes(r.bytes.data(), r.bytes.size())
-                                           : Utf8FromSystemBytes(r.bytes.data(), r.bytes.size());
-        EXPECT_EQ(got, r.utf8);
-        EXPECT_TRUE(IsValidUtf8(got.data(), got.size()));
-    }
+    for (const auto& [name, bytes, cyrillic, utf8] : rows)
+        EXPECT_EQ(cyrillic ? Utf8FromCyrillicBytes(bytes.data(), bytes.size())
+                           : Utf8FromSystemBytes(bytes.data(), bytes.size()),
+                  utf8)
+            << name;
 }
 
 TEST(FillRect, PaintsOnlyTheRectangleAndClipsToTheBitmap)
@@ -60,7 +51,7 @@ TEST(FillRect, PaintsOnlyTheRectangleAndClipsToTheBitmap)
     RECT rc{5, 6, 15, 20};
     EXPECT_EQ(FillRect(c.dc, &rc, SysColorBrush(COLOR_WINDOW + 1)), 1);
     const RECT box = c.BoxOf(NotBlack);
-    EXPECT_TRUE(box.left == 5 && box.top == 6 && box.right == 15 && box.bottom == 20);
+    EXPECT_EQ(std::tuple(box.left, box.top, box.right, box.bottom), std::tuple(5, 6, 15, 20));
 
     RECT huge{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
     FillRect(c.dc, &huge, SysColorBrush(kBlackPlusOne));
@@ -74,33 +65,27 @@ TEST(DrawText, PlacesTheCellsByTheFormatFlags)
 {
     // On black, the text's white cells show where it went.
     const RECT rc{20, 10, 380, 110};
-    const struct {
-        const char* name;
-        UINT format;
-        int h; // -1 left, 0 centre, 1 right
-        bool bottom;
-    } rows[] = {
+    // Where it is used, the format, -1 left, 0 centre or 1 right, and whether at the bottom.
+    const std::tuple<const char*, UINT, int, bool> rows[] = {
         {"hint: first line, centred", DT_CENTER, 0, false},
         {"name: bottom left", DT_SINGLELINE | DT_BOTTOM, -1, true},
         {"sound: bottom right", DT_SINGLELINE | DT_BOTTOM | DT_RIGHT, 1, true},
         {"word: bottom centre", DT_SINGLELINE | DT_BOTTOM | DT_CENTER, 0, true},
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.name);
+    for (const auto& [name, format, h, bottom] : rows) {
+        SCOPED_TRACE(name);
         Canvas c(400, 120, kBlackPlusOne);
         RECT layout = rc;
-        const int height = DrawTextA(c.dc, "Mama", -1, &layout, r.format);
+        const int height = DrawTextA(c.dc, "Mama", -1, &layout, format);
         const RECT box = c.BoxOf(NotBlack);
-        ASSERT_GT(box.right, box.left);
         // One cell high, close to the classic 16 pixels, never wrapped onto a second line.
         EXPECT_EQ(box.bottom - box.top, height);
-        EXPECT_GE(height, 13);
-        EXPECT_LE(height, 16);
-        EXPECT_EQ(r.bottom ? box.bottom : box.top, r.bottom ? rc.bottom : rc.top);
+        EXPECT_TRUE(height >= 13 && height <= 16) << height;
+        EXPECT_EQ(bottom ? box.bottom : box.top, bottom ? rc.bottom : rc.top);
         // Centred: off by at most half a pixel.
-        EXPECT_EQ(r.h < 0   ? box.left - rc.left
-                  : r.h > 0 ? box.right - rc.right
-                            : (box.left + box.right - rc.left - rc.right) / 2,
+        EXPECT_EQ(h < 0   ? box.left - rc.left
+                  : h > 0 ? box.right - rc.right
+                          : (box.left + box.right - rc.left - rc.right) / 2,
                   0);
     }
 }
@@ -111,11 +96,9 @@ TEST(DrawText, ClipsToTheRectangleAndSurvivesNoText)
     // Far wider than the rectangle, and past both ends of the bitmap once centred.
     std::string longText(100000, 'W');
     RECT narrow{50, 0, 150, 60};
-    DrawTextA(c.dc, longText.c_str(), static_cast<int>(longText.size()), &narrow,
-              DT_SINGLELINE | DT_BOTTOM | DT_CENTER);
-    RECT box = c.BoxOf(NotBlack);
-    EXPECT_EQ(box.left, 50);
-    EXPECT_EQ(box.right, 150);
+    DrawTextA(c.dc, longText.c_str(), -1, &narrow, DT_SINGLELINE | DT_BOTTOM | DT_CENTER);
+    const RECT box = c.BoxOf(NotBlack);
+    EXPECT_EQ(std::pair(box.left, box.right), std::pair(50, 150));
 
     RECT all{0, 0, 200, 60};
     EXPECT_EQ(DrawTextA(c.dc, "", 0, &all, DT_CENTER), c.dc->font->cellHeight);
@@ -131,15 +114,13 @@ TEST(CreateFont, CyrillicRequestGetsACoveringFaceOfTheLargestCellNotAboveIt)
     std::strcpy(lf.lfFaceName, "No Such Face");
     HFONT font = CreateFontIndirectA(&lf);
     ASSERT_NE(font, nullptr);
-    EXPECT_LE(font->cellHeight, 100);
-    EXPECT_GE(font->cellHeight, 95);
+    EXPECT_TRUE(font->cellHeight >= 95 && font->cellHeight <= 100) << font->cellHeight;
     EXPECT_EQ(font->charset, RUSSIAN_CHARSET);
     DeleteObject(font);
 
     // A face name that fills its field with no terminator is read only to the field's end.
-    LOGFONTA full = lf;
-    std::memset(full.lfFaceName, 'A', sizeof full.lfFaceName);
-    HFONT other = CreateFontIndirectA(&full);
+    std::memset(lf.lfFaceName, 'A', sizeof lf.lfFaceName);
+    HFONT other = CreateFontIndirectA(&lf);
     EXPECT_NE(other, nullptr);
     DeleteObject(other);
     EXPECT_EQ(CreateFontIndirectA(nullptr), nullptr);

@@ -18,24 +18,13 @@ struct PictureFile : testpics::TempDir {
     {
         SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
         SDL_FillRect(s, nullptr, argb);
-        if (lastPixel) {
-            SDL_Rect last{w - 1, h - 1, 1, 1};
-            SDL_FillRect(s, &last, lastPixel);
-        }
+        const SDL_Rect last{w - 1, h - 1, 1, 1};
+        SDL_FillRect(s, &last, lastPixel ? lastPixel : argb);
         IMG_SavePNG(s, path.c_str());
         SDL_FreeSurface(s);
     }
     std::string path;
 };
-
-GpImage* Picture(const std::string& path, UINT w, UINT h)
-{
-    auto* image = new GpImage;
-    image->path = path;
-    image->width = w;
-    image->height = h;
-    return image;
-}
 
 GpStatus Draw(Canvas& c, GpImage* image, int x, int y, int w, int h)
 {
@@ -48,19 +37,14 @@ GpStatus Draw(Canvas& c, GpImage* image, int x, int y, int w, int h)
 
 void DrawOnce(Canvas& c, const std::string& path, int x, int y, int w, int h)
 {
-    GpImage* image = Picture(path, 0, 0);
+    auto* image = new GpImage;
+    image->path = path;
     EXPECT_EQ(Draw(c, image, x, y, w, h), Gdiplus::Ok);
     GdipDisposeImage(image);
 }
 
-bool IsRed(Uint32 rgb)
-{
-    return rgb == 0xFF0000;
-}
-bool NotWhite(Uint32 rgb)
-{
-    return rgb != 0xFFFFFF;
-}
+const auto IsRed = [](Uint32 rgb) { return rgb == 0xFF0000; };
+const auto NotWhite = [](Uint32 rgb) { return rgb != 0xFFFFFF; };
 } // namespace
 
 TEST(ImagingDraw, SolidPictureFillsExactlyTheRectangle)
@@ -68,12 +52,8 @@ TEST(ImagingDraw, SolidPictureFillsExactlyTheRectangle)
     const PictureFile small(40, 30, 0xFFFF0000);
     // Larger than the bitmap: reduced when decoded, and still one colour edge to edge.
     const PictureFile large(1600, 1200, 0xFFFF0000);
-    const struct {
-        const char* name;
-        const std::string& path;
-        RECT rect; // x, y, width, height
-        RECT box;  // expected, clipped to the 200 x 150 bitmap
-    } rows[] = {
+    // The picture drawn at x, y, width, height, and the box it fills in the 200 x 150 bitmap.
+    const std::tuple<const char*, const std::string&, RECT, RECT> rows[] = {
         {"enlarged", small.path, {10, 20, 80, 60}, {10, 20, 90, 80}},
         {"aspect as given", small.path, {5, 5, 190, 10}, {5, 5, 195, 15}},
         {"one pixel", small.path, {7, 9, 1, 1}, {7, 9, 8, 10}},
@@ -81,15 +61,12 @@ TEST(ImagingDraw, SolidPictureFillsExactlyTheRectangle)
         {"past the top-left corner", large.path, {-50, -40, 100, 80}, {0, 0, 50, 40}},
         {"past the bottom-right corner", small.path, {150, 120, 100, 100}, {150, 120, 200, 150}},
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.name);
+    for (const auto& [name, path, at, box] : rows) {
+        SCOPED_TRACE(name);
         Canvas c(200, 150);
-        DrawOnce(c, r.path, r.rect.left, r.rect.top, r.rect.right, r.rect.bottom);
-        const RECT red = c.BoxOf(IsRed);
-        EXPECT_EQ(red.left, r.box.left);
-        EXPECT_EQ(red.top, r.box.top);
-        EXPECT_EQ(red.right, r.box.right);
-        EXPECT_EQ(red.bottom, r.box.bottom);
+        DrawOnce(c, path, at.left, at.top, at.right, at.bottom);
+        const auto edges = [](RECT b) { return std::tuple(b.left, b.top, b.right, b.bottom); };
+        EXPECT_EQ(edges(c.BoxOf(IsRed)), edges(box));
         // Nothing but red and the untouched white background.
         EXPECT_EQ(c.BoxOf([](Uint32 p) { return p != 0xFF0000 && p != 0xFFFFFF; }).right, 0);
     }
@@ -118,10 +95,9 @@ TEST(ImagingDraw, DisposedPictureIsNotDrawnFromTheCache)
     // A new picture may be given the address of a disposed one; its own pixels must show.
     const PictureFile red(4, 4, 0xFFFF0000), blue(4, 4, 0xFF0000FF);
     for (int round = 0; round < 4; ++round) {
-        SCOPED_TRACE(round);
         Canvas c(10, 10);
         DrawOnce(c, round % 2 ? blue.path : red.path, 0, 0, 10, 10);
-        EXPECT_EQ(c.At(5, 5), round % 2 ? 0x0000FFu : 0xFF0000u);
+        EXPECT_EQ(c.At(5, 5), round % 2 ? 0x0000FFu : 0xFF0000u) << "round " << round;
     }
 }
 
@@ -130,7 +106,8 @@ TEST(ImagingDraw, UndecodablePictureDrawsNothing)
     testpics::TempDir tmp;
     testpics::WriteFile(tmp.path() / "garbage.png", "\x89PNG\r\n\x1a\n not really");
     Canvas c(20, 20);
-    GpImage* image = Picture(tmp.dir() + "garbage.png", 10, 10);
+    auto* image = new GpImage;
+    image->path = tmp.dir() + "garbage.png";
     EXPECT_NE(Draw(c, image, 0, 0, 20, 20), Gdiplus::Ok);
     EXPECT_TRUE(image->decodeFailed);
     EXPECT_NE(Draw(c, image, 0, 0, 20, 20), Gdiplus::Ok);

@@ -1,4 +1,4 @@
-// Key translation as a table, and the filter's place in the message loop on SDL's dummy driver.
+// Key translation as a table: the message, key code and flags a key event becomes.
 #include "platform/app.h"
 #include "platform/keymap.h"
 #include "platform/sdl/backend.h"
@@ -9,20 +9,11 @@
 
 namespace {
 
-using tappy::KeyMessageFor;
-using tappy::LookupKey;
+using namespace tappy;
 
 enum How { Down, Up, Repeat };
-struct KeyRow {
-    const char* name;
-    SDL_Keycode sym;
-    SDL_Scancode scancode;
-    How how;
-    Uint16 mod;
-    UINT message;
-    WPARAM vk;
-    DWORD lParam;
-};
+// The key (symbol and position), how it moved, the modifiers down, and the message it becomes.
+using KeyRow = std::tuple<const char*, SDL_Keycode, SDL_Scancode, How, Uint16, UINT, WPARAM, DWORD>;
 
 // clang-format off
 #define KEY(sym, scancode) SDLK_##sym, SDL_SCANCODE_##scancode
@@ -49,104 +40,13 @@ constexpr KeyRow kKeyRows[] = {
 
 TEST(KeyTranslation, Table)
 {
-    for (const KeyRow& row : kKeyRows) {
-        SCOPED_TRACE(row.name);
-        const auto msg = KeyMessageFor(LookupKey(row.sym, row.scancode), row.how == Up,
-                                       row.how == Repeat, row.mod);
-        EXPECT_EQ(msg.message, row.message);
-        EXPECT_EQ(msg.wParam, row.vk);
-        EXPECT_EQ(static_cast<DWORD>(msg.lParam), row.lParam);
-        EXPECT_EQ(LOWORD(msg.lParam), 1); // the repeat count the play window adds up
+    for (const auto& [name, sym, scancode, how, mod, message, vk, lParam] : kKeyRows) {
+        const auto msg = KeyMessageFor(LookupKey(sym, scancode), how == Up, how == Repeat, mod);
+        // lParam's low word is the repeat count the play window adds up.
+        EXPECT_EQ(std::tuple(msg.message, msg.wParam, static_cast<DWORD>(msg.lParam)),
+                  std::tuple(message, vk, lParam))
+            << name;
     }
-}
-
-TEST(KeyTranslation, FilterSeesSidedCodes)
-{
-    const auto lwin = tappy::FilterRecordFor(LookupKey(SDLK_LGUI, SDL_SCANCODE_LGUI), false, 0, 7);
-    EXPECT_EQ(lwin.vkCode, static_cast<DWORD>(VK_LWIN));
-    EXPECT_EQ(lwin.flags, LLKHF_EXTENDED);
-    const auto ralt = LookupKey(SDLK_RALT, SDL_SCANCODE_RALT);
-    EXPECT_EQ(tappy::FilterRecordFor(ralt, false, KMOD_RALT, 0).vkCode,
-              static_cast<DWORD>(VK_RMENU));
-}
-
-// The filter as installed: records what it sees and swallows F12, and Esc while Ctrl is down.
-struct Seen {
-    WPARAM kind;
-    DWORD vk;
-    DWORD flags;
-    bool ctrl;
-};
-std::vector<Seen> g_seen;
-LRESULT RecordingFilter(int nCode, WPARAM wParam, LPARAM lParam)
-{
-    const auto& e = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-    const bool ctrl = GetAsyncKeyState(VK_CONTROL) < 0;
-    g_seen.push_back({wParam, e.vkCode, e.flags, ctrl});
-    if (nCode == HC_ACTION && (e.vkCode == VK_F12 || (e.vkCode == VK_ESCAPE && ctrl)))
-        return 1;
-    return CallNextHookEx(nullptr, nCode, wParam, lParam);
-}
-
-class CKeyWnd : public CWnd {
-public:
-    std::vector<std::pair<UINT, UINT>> m_keys; // message, key code
-
-protected:
-    void OnKeyDown(UINT nChar, UINT, UINT) { m_keys.emplace_back(WM_KEYDOWN, nChar); }
-    void OnKeyUp(UINT nChar, UINT, UINT) { m_keys.emplace_back(WM_KEYUP, nChar); }
-    void OnSysKeyDown(UINT nChar, UINT, UINT) { m_keys.emplace_back(WM_SYSKEYDOWN, nChar); }
-    DECLARE_MESSAGE_MAP()
-};
-BEGIN_MESSAGE_MAP(CKeyWnd, CWnd)
-ON_WM_KEYDOWN()
-ON_KEY_MESSAGE(WM_KEYUP, OnKeyUp)
-ON_KEY_MESSAGE(WM_SYSKEYDOWN, OnSysKeyDown)
-END_MESSAGE_MAP()
-
-void PushKey(Uint32 type, SDL_Keycode sym, SDL_Scancode sc, Uint16 mod)
-{
-    SDL_Event e{};
-    e.type = type;
-    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.sym = sym;
-    e.key.keysym.scancode = sc;
-    e.key.keysym.mod = mod;
-    ASSERT_EQ(SDL_PushEvent(&e), 1);
-}
-
-TEST(KeyboardFilter, RunsBeforeTheWindowAndSwallowsBothDirections)
-{
-    CKeyWnd wnd;
-    ASSERT_TRUE(wnd.CreateEx(0, AfxRegisterWndClass(0), "keys", WS_POPUP | WS_VISIBLE,
-                             RECT{0, 0, 64, 64}, nullptr, 0));
-    HHOOK hook = SetWindowsHookExA(WH_KEYBOARD_LL, RecordingFilter, nullptr, 0);
-    ASSERT_NE(hook, nullptr);
-    EXPECT_EQ(SetWindowsHookExA(WH_KEYBOARD_LL, RecordingFilter, nullptr, 0), nullptr);
-
-    PushKey(SDL_KEYDOWN, SDLK_F12, SDL_SCANCODE_F12, 0);
-    PushKey(SDL_KEYUP, SDLK_F12, SDL_SCANCODE_F12, 0);
-    // Ctrl is down at Esc's press but released before Esc is: the release is swallowed too.
-    PushKey(SDL_KEYDOWN, SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, KMOD_LCTRL);
-    PushKey(SDL_KEYUP, SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, 0);
-    PushKey(SDL_KEYDOWN, SDLK_a, SDL_SCANCODE_A, KMOD_LALT);
-    PushKey(SDL_KEYUP, SDLK_a, SDL_SCANCODE_A, 0);
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageA(&msg);
-
-    ASSERT_EQ(g_seen.size(), 6u);
-    EXPECT_EQ(g_seen[0].vk, static_cast<DWORD>(VK_F12));
-    EXPECT_EQ(g_seen[1].flags & LLKHF_UP, LLKHF_UP);
-    EXPECT_TRUE(g_seen[2].ctrl) << "the Ctrl state is the one at the Esc press";
-    EXPECT_FALSE(g_seen[3].ctrl);
-    EXPECT_EQ(g_seen[4].kind, static_cast<WPARAM>(WM_SYSKEYDOWN));
-    EXPECT_EQ(g_seen[4].flags, static_cast<DWORD>(LLKHF_ALTDOWN));
-    const std::vector<std::pair<UINT, UINT>> expected = {{WM_SYSKEYDOWN, 'A'}, {WM_KEYUP, 'A'}};
-    EXPECT_EQ(wnd.m_keys, expected);
-
-    EXPECT_TRUE(UnhookWindowsHookEx(hook));
-    EXPECT_FALSE(UnhookWindowsHookEx(hook));
 }
 
 } // namespace

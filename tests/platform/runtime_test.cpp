@@ -6,13 +6,7 @@ TEST(Rand, CoversTheFifteenBitRangeAndNothingElse)
 {
     crt::srand(12345);
     int lo = 32767, hi = 0;
-    for (int i = 0; i < 2'000'000; ++i) {
-        const int r = crt::rand();
-        ASSERT_GE(r, 0);
-        ASSERT_LE(r, 32767);
-        lo = std::min(lo, r);
-        hi = std::max(hi, r);
-    }
-    EXPECT_EQ(lo, 0);
-    EXPECT_EQ(hi, 32767);
+    for (int i = 0; i < 2'000'000; ++i)
+        std::tie(lo, hi) = std::minmax({lo, hi, crt::rand()});
+    EXPECT_EQ(std::pair(lo, hi), std::pair(0, 32767));
 }

@@ -7,20 +7,14 @@
 #include <string>
 #include <vector>
 
-using tappy::MonitorRect;
+using namespace tappy;
 
 TEST(SessionRules, PlayMonitorPrefersPrimaryThenOriginThenFirst)
 {
-    const MonitorRect left{0, 0, 1024, 768, false};
-    const MonitorRect right{1024, 0, 1024, 768, false};
-    const MonitorRect rightPrimary{1024, 0, 1024, 768, true};
-    const MonitorRect above{0, -768, 1024, 768, false};
-    const MonitorRect empty{0, 0, 0, 0, true};
-    const struct {
-        const char* name;
-        std::vector<MonitorRect> monitors;
-        int expected;
-    } rows[] = {
+    const MonitorRect left{0, 0, 1024, 768, false}, right{1024, 0, 1024, 768, false},
+        rightPrimary{1024, 0, 1024, 768, true}, above{0, -768, 1024, 768, false},
+        empty{0, 0, 0, 0, true};
+    const std::tuple<const char*, std::vector<MonitorRect>, int> rows[] = {
         {"none", {}, -1},
         {"only empty", {empty}, -1},
         {"one", {left}, 0},
@@ -29,46 +23,35 @@ TEST(SessionRules, PlayMonitorPrefersPrimaryThenOriginThenFirst)
         {"no primary, none at the origin: first", {right, above}, 0},
         {"an empty primary does not count", {empty, right, left}, 2},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(tappy::PlayMonitor(row.monitors), row.expected);
-    }
+    for (const auto& [name, monitors, index] : rows)
+        EXPECT_EQ(PlayMonitor(monitors), index) << name;
 }
 
 TEST(SessionRules, CoversNeverOverlapThePlayMonitor)
 {
-    const MonitorRect play{0, 0, 1024, 768, true};
-    const struct {
-        const char* name;
-        MonitorRect other;
-        std::vector<MonitorRect> expected;
-    } rows[] = {
-        {"beside", {1024, 0, 1024, 768}, {{1024, 0, 1024, 768}}},
-        {"mirrored", {0, 0, 1024, 768}, {}},
+    const MonitorRect play{0, 0, 1024, 768, true}, side{1024, 0, 1024, 768};
+    // The other monitors, and the covers over them.
+    const std::tuple<const char*, std::vector<MonitorRect>, std::vector<MonitorRect>> rows[] = {
+        {"beside", {side}, {side}},
+        {"two beside showing the same picture: one cover", {side, side}, {side}},
+        {"mirrored", {{0, 0, 1024, 768}}, {}},
         {"larger mirror, centred",
-         {-100, -50, 1224, 868},
+         {{-100, -50, 1224, 868}},
          {{-100, -50, 1224, 50}, {-100, 768, 1224, 50}, {-100, 0, 100, 768}, {1024, 0, 100, 768}}},
-        {"overlapping on the right", {1000, 0, 1000, 768}, {{1024, 0, 976, 768}}},
-        {"no area", {1024, 0, 0, 768}, {}},
+        {"overlapping on the right", {{1000, 0, 1000, 768}}, {{1024, 0, 976, 768}}},
+        {"no area", {{1024, 0, 0, 768}}, {}},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(tappy::CoverRects({play, row.other}, 0), row.expected);
+    for (auto [name, monitors, covers] : rows) {
+        monitors.insert(monitors.begin(), play);
+        EXPECT_EQ(CoverRects(monitors, 0), covers) << name;
     }
-    // Two monitors showing the same picture beside the play monitor get one cover.
-    const MonitorRect side{1024, 0, 1024, 768};
-    EXPECT_EQ(tappy::CoverRects({play, side, side}, 0).size(), 1u);
-    EXPECT_TRUE(tappy::CoverRects({play}, 3).empty());
+    EXPECT_TRUE(CoverRects({play}, 3).empty());
 }
 
 TEST(SessionRules, InstanceLockIsOnePerUserAndDisplay)
 {
-    const struct {
-        const char* runtime;
-        unsigned uid;
-        const char* display;
-        const char* expected;
-    } rows[] = {
+    const std::tuple<const char*, unsigned, const char*, const char*> rows[] = {
+        // runtime folder, user, display, lock path
         {"/run/user/1000", 1000, ":0", "/run/user/1000/tappy-:0.lock"},
         {"/run/user/1000/", 1000, ":0.1", "/run/user/1000/tappy-:0.lock"},
         {"/run/user/1000", 1000, "unix:0", "/run/user/1000/tappy-:0.lock"},
@@ -80,27 +63,19 @@ TEST(SessionRules, InstanceLockIsOnePerUserAndDisplay)
         {"relative/dir", 0, ":1", "/tmp/tappy-0-:1.lock"},
         {"/run/user/1000", 1000, "..", "/run/user/1000/tappy-_..lock"},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.display);
-        EXPECT_EQ(tappy::InstanceLockPath(row.runtime, row.uid, row.display), row.expected);
-    }
+    for (const auto& [runtime, uid, display, path] : rows)
+        EXPECT_EQ(InstanceLockPath(runtime, uid, display), path) << display;
 }
 
 TEST(SessionRules, OnlyChangedLockKeysGoBack)
 {
-    using tappy::LOCKKEY_CAPS;
-    using tappy::LOCKKEY_NUM;
-    using tappy::LOCKKEY_SCROLL;
-    EXPECT_EQ(tappy::LockKeysToRestore(0, 0), 0u);
-    EXPECT_EQ(tappy::LockKeysToRestore(LOCKKEY_NUM, LOCKKEY_NUM | LOCKKEY_CAPS), LOCKKEY_CAPS);
-    EXPECT_EQ(tappy::LockKeysToRestore(LOCKKEY_NUM | LOCKKEY_SCROLL, 0),
-              LOCKKEY_NUM | LOCKKEY_SCROLL);
-    EXPECT_EQ(tappy::LockKeysToRestore(0, 0xF0u), 0u);
+    EXPECT_EQ(LockKeysToRestore(LOCKKEY_NUM, LOCKKEY_NUM | LOCKKEY_CAPS), LOCKKEY_CAPS);
+    EXPECT_EQ(LockKeysToRestore(LOCKKEY_NUM | LOCKKEY_SCROLL, 0), LOCKKEY_NUM | LOCKKEY_SCROLL);
+    EXPECT_EQ(LockKeysToRestore(0, 0xF0u), 0u);
 }
 
 TEST(SessionRules, SessionKindIsDecidedFromTheDriver)
 {
-    using tappy::SessionKind;
     const std::pair<const char*, SessionKind> rows[] = {
         {nullptr, SessionKind::none},         {"x11", SessionKind::x11},
         {"wayland", SessionKind::wayland},    {"dummy", SessionKind::headless},
@@ -108,30 +83,24 @@ TEST(SessionRules, SessionKindIsDecidedFromTheDriver)
         {"kmsdrm", SessionKind::other},
     };
     for (const auto& [driver, kind] : rows)
-        EXPECT_EQ(tappy::SessionKindForDriver(driver), kind) << (driver ? driver : "null");
+        EXPECT_EQ(SessionKindForDriver(driver), kind) << (driver ? driver : "null");
 }
 
 TEST(SessionRules, WaylandSessionsRunNativelyAndXwaylandIsToldWhatItLacks)
 {
-    using tappy::SessionKind;
-    struct Row {
-        const char *requested, *socket, *order;
-    };
-    const Row orders[] = {
+    const std::tuple<const char*, const char*, const char*> orders[] = {
+        // requested driver, Wayland socket, driver order
         {nullptr, "wayland-0", "wayland,x11"},
         {"", "wayland-0", "wayland,x11"},
         {"x11", "wayland-0", nullptr},
         {nullptr, nullptr, nullptr},
         {nullptr, "", nullptr},
     };
-    for (const Row& r : orders) {
-        const char* order = tappy::VideoDriverOrder(r.requested, r.socket);
-        EXPECT_STREQ(order, r.order)
-            << (r.requested ? r.requested : "-") << " " << (r.socket ? r.socket : "-");
-    }
-    EXPECT_EQ(tappy::WaylandNotice(nullptr, nullptr, SessionKind::x11), "");
-    EXPECT_EQ(tappy::WaylandNotice("wayland-0", "wayland", SessionKind::wayland), "");
-    const std::string xwayland = tappy::WaylandNotice("wayland-0", nullptr, SessionKind::x11);
+    for (int row = 0; const auto& [requested, socket, order] : orders)
+        EXPECT_STREQ(VideoDriverOrder(requested, socket), order) << "row " << row++;
+    EXPECT_EQ(WaylandNotice(nullptr, nullptr, SessionKind::x11), "");
+    EXPECT_EQ(WaylandNotice("wayland-0", "wayland", SessionKind::wayland), "");
+    const std::string xwayland = WaylandNotice("wayland-0", nullptr, SessionKind::x11);
     EXPECT_NE(xwayland.find("Xwayland"), std::string::npos);
-    EXPECT_EQ(tappy::WaylandNotice(nullptr, "wayland", SessionKind::x11), xwayland);
+    EXPECT_EQ(WaylandNotice(nullptr, "wayland", SessionKind::x11), xwayland);
 }

@@ -7,26 +7,27 @@
 #include <zlib.h>
 
 namespace testpics {
-namespace {
-void Put(std::string& s, std::uint32_t v, int bytes, bool bigEndian = false)
+void PutInt(std::string& s, std::uint32_t v, int bytes, bool bigEndian)
 {
     for (int i = 0; i < bytes; ++i)
         s += static_cast<char>(v >> (8 * (bigEndian ? bytes - 1 - i : i)));
 }
 
+namespace {
+
 void Chunk(std::string& png, const char* type, const std::string& data)
 {
-    Put(png, static_cast<std::uint32_t>(data.size()), 4, true);
+    PutInt(png, static_cast<std::uint32_t>(data.size()), 4, true);
     const std::string body = type + data;
     png += body;
-    Put(png, crc32(0, reinterpret_cast<const Bytef*>(body.data()), body.size()), 4, true);
+    PutInt(png, crc32(0, reinterpret_cast<const Bytef*>(body.data()), body.size()), 4, true);
 }
 
 std::string PngWith(std::uint32_t w, std::uint32_t h, const std::string& idat)
 {
     std::string png("\x89PNG\r\n\x1A\n", 8), ihdr;
-    Put(ihdr, w, 4, true);
-    Put(ihdr, h, 4, true);
+    PutInt(ihdr, w, 4, true);
+    PutInt(ihdr, h, 4, true);
     Chunk(png, "IHDR", ihdr + std::string("\x08\x02\0\0\0", 5)); // 8-bit RGB
     Chunk(png, "IDAT", idat);
     Chunk(png, "IEND", "");
@@ -60,53 +61,41 @@ std::string Bmp(std::uint32_t w, std::uint32_t h, std::uint32_t rgb)
 {
     const std::uint32_t rowBytes = (w * 3 + 3) / 4 * 4, pixels = rowBytes * h;
     std::string bmp = "BM";
-    for (const std::uint32_t v : {54 + pixels, 0u, 54u, 40u, w, h})
-        Put(bmp, v, 4);
-    Put(bmp, 1, 2);  // planes
-    Put(bmp, 24, 2); // bits per pixel
-    for (const std::uint32_t v : {0u, pixels, 2835u, 2835u, 0u, 0u})
-        Put(bmp, v, 4);
+    // One plane of 24 bits per pixel, uncompressed.
+    for (const std::uint32_t v :
+         {54 + pixels, 0u, 54u, 40u, w, h, 1u | 24u << 16, 0u, pixels, 2835u, 2835u, 0u, 0u})
+        PutInt(bmp, v, 4);
     std::string row;
     for (std::uint32_t x = 0; x < w; ++x)
-        Put(row, rgb, 3); // blue, green, red
+        PutInt(row, rgb, 3); // blue, green, red
     row.resize(rowBytes, '\0');
     for (std::uint32_t y = 0; y < h; ++y)
         bmp += row;
     return bmp;
 }
 
-void PutInt(std::string& s, std::uint32_t v, int bytes, bool bigEndian)
-{
-    Put(s, v, bytes, bigEndian);
-}
-
 std::string Wav()
 {
     // 8 kHz mono 8-bit PCM, eight samples of silence.
-    const std::string header(
+    return std::string(
         "RIFF,\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x40\x1F\0\0\x40\x1F\0\0\x01\0\x08\0"
-        "data\x08\0\0\0",
-        44);
-    return header + std::string(8, '\x80');
+        "data\x08\0\0\0\x80\x80\x80\x80\x80\x80\x80\x80",
+        52);
 }
 
 std::vector<Sample> Samples()
 {
-    const struct {
-        const char* name;
-        unsigned width, height;
-    } shown[] = {
-        {"rgb.png", 5, 4},       {"big.png", 90, 70},         {"rgb.bmp", 7, 3},
-        {"big.bmp", 33, 17},     {"runs.bmp", 4, 2},          {"red.jpg", 3, 2},
-        {"photo.jpg", 64, 48},   {"progressive.jpg", 64, 48}, {"sideways.jpg", 48, 64},
-        {"red.gif", 3, 2},       {"interlaced.gif", 3, 2},    {"lossy.webp", 3, 2},
-        {"lossless.webp", 3, 2}, {"alpha.webp", 3, 2},        {"intel.tiff", 3, 2},
-        {"motorola.tiff", 3, 2}, {"tiny.qoi", 70, 9},         {"phone.heic", 64, 48},
-        {"phone.avif", 64, 48},
+    std::vector<Sample> samples = {
+        {"rgb.png", {}, 5, 4},       {"big.png", {}, 90, 70},         {"rgb.bmp", {}, 7, 3},
+        {"big.bmp", {}, 33, 17},     {"runs.bmp", {}, 4, 2},          {"red.jpg", {}, 3, 2},
+        {"photo.jpg", {}, 64, 48},   {"progressive.jpg", {}, 64, 48}, {"sideways.jpg", {}, 48, 64},
+        {"red.gif", {}, 3, 2},       {"interlaced.gif", {}, 3, 2},    {"lossy.webp", {}, 3, 2},
+        {"lossless.webp", {}, 3, 2}, {"alpha.webp", {}, 3, 2},        {"intel.tiff", {}, 3, 2},
+        {"motorola.tiff", {}, 3, 2}, {"tiny.qoi", {}, 70, 9},         {"phone.heic", {}, 64, 48},
+        {"phone.avif", {}, 64, 48},
     };
-    std::vector<Sample> samples;
-    for (const auto& s : shown)
-        samples.push_back({s.name, SampleBytes(s.name), s.width, s.height});
+    for (Sample& s : samples)
+        s.bytes = SampleBytes(s.name);
     return samples;
 }
 

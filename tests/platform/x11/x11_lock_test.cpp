@@ -12,50 +12,38 @@ namespace {
 
 constexpr Window kRoot = 1, kPlay = 2, kCover = 3, kKeys = 4, kOther = 9;
 constexpr Atom kDesktop = 100, kShowing = 101, kActive = 102, kOtherAtom = 103;
+const LockWindows kWindows{kRoot, kPlay, {kCover}, kKeys, kDesktop, kShowing, kActive};
 
-LockWindows Windows()
-{
-    LockWindows w;
-    w.root = kRoot;
-    w.play = kPlay;
-    w.covers = {kCover};
-    w.keys = kKeys;
-    w.currentDesktop = kDesktop;
-    w.showingDesktop = kShowing;
-    w.activeWindow = kActive;
-    return w;
-}
-
+// Each kind of event with every field written out: type, serial, sent, display, then its own.
 XEvent Focus(int type, Window window, int mode, int detail)
 {
-    XEvent e{};
-    e.xfocus.type = type;
-    e.xfocus.window = window;
-    e.xfocus.mode = mode;
-    e.xfocus.detail = detail;
-    return e;
+    return {.xfocus = {type, 0, False, nullptr, window, mode, detail}};
 }
 
+// After the window: root, subwindow, time, x, y, x_root, y_root, then mode and detail.
 XEvent Crossing(int type, Window window, int mode)
 {
-    XEvent e{};
-    e.xcrossing.type = type;
-    e.xcrossing.window = window;
-    e.xcrossing.mode = mode;
-    e.xcrossing.detail = NotifyInferior;
-    return e;
+    return {.xcrossing = {type, 0, False, nullptr, window, 0, 0, 0, 0, 0, 0, 0, mode,
+                          NotifyInferior, False, False, 0}};
 }
 
-TEST(X11Lock, FocusEvents)
+// Unmap, map and configure events begin alike: the window told of the change, the one changed.
+XEvent Structure(int type, Window window, Window told = kRoot)
 {
-    struct Row {
-        const char* name;
-        XEvent event;
-        unsigned expected;
-    };
+    return {.xunmap = {type, 0, False, nullptr, told, window, False}};
+}
+
+// Property and client-message events both begin with the window they are about.
+XEvent Message(int type, Window window, Atom atom = 0)
+{
+    return {.xproperty = {type, 0, False, nullptr, window, atom, 0, 0}};
+}
+
+TEST(X11Lock, EventsThatTakeSomethingBack)
+{
     const unsigned back = REASSERT_FOCUS | REASSERT_GRAB;
     // clang-format off
-    const Row rows[] = {
+    const std::tuple<const char*, XEvent, unsigned> rows[] = {
         {"a grab begins (ours)", Focus(FocusOut, kKeys, NotifyGrab, NotifyNonlinear), 0},
         {"ours broken, seen on play", Focus(FocusOut, kPlay, NotifyUngrab, NotifyNonlinear), back},
         {"ours broken, seen on keys", Focus(FocusIn, kKeys, NotifyUngrab, NotifyNonlinear), back},
@@ -69,76 +57,44 @@ TEST(X11Lock, FocusEvents)
         {"pointer grab ended", Crossing(LeaveNotify, kRoot, NotifyUngrab), REASSERT_GRAB},
         {"pointer grab begun", Crossing(EnterNotify, kRoot, NotifyGrab), 0},
         {"pointer moved over the root", Crossing(EnterNotify, kRoot, NotifyNormal), 0},
+        {"a cover unmapped", Structure(UnmapNotify, kCover), REASSERT_ALL},
+        {"another window unmapped", Structure(UnmapNotify, kOther), 0},
+        {"a new window may be above", Structure(MapNotify, kOther), REASSERT_RAISE},
+        {"another window restacked", Structure(ConfigureNotify, kOther), REASSERT_RAISE},
+        {"ours moved", Structure(ConfigureNotify, kPlay, kPlay), REASSERT_PLACE | REASSERT_RAISE},
+        {"another desktop", Message(PropertyNotify, kRoot, kDesktop), REASSERT_ALL},
+        {"show desktop", Message(PropertyNotify, kRoot, kShowing), REASSERT_ALL},
+        {"an unrelated root property", Message(PropertyNotify, kRoot, kOtherAtom), 0},
+        {"iconify request about the play window", Message(ClientMessage, kPlay), REASSERT_ALL},
     };
     // clang-format on
-    for (const Row& row : rows)
-        EXPECT_EQ(ReassertFor(row.event, Windows()), row.expected) << row.name;
-}
-
-TEST(X11Lock, StructureAndPropertyEvents)
-{
-    const LockWindows w = Windows();
-    XEvent e{};
-    e.xunmap.type = UnmapNotify;
-    e.xunmap.window = kCover;
-    EXPECT_EQ(ReassertFor(e, w), REASSERT_ALL) << "a cover unmapped";
-    e.xunmap.window = kOther;
-    EXPECT_EQ(ReassertFor(e, w), 0u) << "another window unmapped";
-
-    e = XEvent{};
-    e.xmap.type = MapNotify;
-    e.xmap.window = kOther;
-    EXPECT_EQ(ReassertFor(e, w), REASSERT_RAISE) << "a new window may be above";
-
-    e = XEvent{};
-    e.xconfigure.type = ConfigureNotify;
-    e.xconfigure.event = kRoot;
-    e.xconfigure.window = kOther;
-    EXPECT_EQ(ReassertFor(e, w), REASSERT_RAISE) << "another window restacked";
-    e.xconfigure.window = kPlay;
-    e.xconfigure.event = kPlay;
-    EXPECT_EQ(ReassertFor(e, w), REASSERT_PLACE | REASSERT_RAISE) << "ours moved or lowered";
-
-    e = XEvent{};
-    e.xproperty.type = PropertyNotify;
-    e.xproperty.window = kRoot;
-    e.xproperty.atom = kDesktop;
-    EXPECT_EQ(ReassertFor(e, w), REASSERT_ALL) << "another desktop";
-    e.xproperty.atom = kShowing;
-    EXPECT_EQ(ReassertFor(e, w), REASSERT_ALL) << "show desktop";
-    e.xproperty.atom = kOtherAtom;
-    EXPECT_EQ(ReassertFor(e, w), 0u) << "an unrelated root property";
-
-    e = XEvent{};
-    e.xclient.type = ClientMessage;
-    e.xclient.window = kPlay;
-    EXPECT_EQ(ReassertFor(e, w), REASSERT_ALL) << "an iconify request about the play window";
+    for (const auto& [name, event, taken] : rows)
+        EXPECT_EQ(ReassertFor(event, kWindows), taken) << name;
 }
 
 TEST(X11Lock, OursOnTop)
 {
-    const LockWindows w = Windows();
-    EXPECT_TRUE(OursOnTop({kOther, kKeys, kCover, kPlay}, w));
-    EXPECT_TRUE(OursOnTop({kKeys, kOther, kCover, kPlay}, w)) << "the focus window may sit low";
-    EXPECT_FALSE(OursOnTop({kCover, kOther, kPlay}, w)) << "a window between cover and play";
-    EXPECT_FALSE(OursOnTop({kOther, kPlay, kCover}, w)) << "the play window not last";
-    EXPECT_FALSE(OursOnTop({kPlay}, w)) << "fewer windows than ours";
-    EXPECT_FALSE(OursOnTop({}, w));
+    EXPECT_TRUE(OursOnTop({kOther, kKeys, kCover, kPlay}, kWindows));
+    EXPECT_TRUE(OursOnTop({kKeys, kOther, kCover, kPlay}, kWindows)) << "focus window may sit low";
+    EXPECT_FALSE(OursOnTop({kCover, kOther, kPlay}, kWindows)) << "a window between cover and play";
+    EXPECT_FALSE(OursOnTop({kOther, kPlay, kCover}, kWindows)) << "the play window not last";
+    EXPECT_FALSE(OursOnTop({kPlay}, kWindows)) << "fewer windows than ours";
+    EXPECT_FALSE(OursOnTop({}, kWindows));
 }
 
 TEST(X11Lock, GrabBreakingActions)
 {
-    XkbAction action{};
-    action.type = XkbSA_XFree86Private;
-    std::memcpy(action.any.data, "Ungrab", 6);
-    EXPECT_TRUE(BreaksGrabs(action));
-    std::memcpy(action.any.data, "ClsGrb", 6);
-    EXPECT_TRUE(BreaksGrabs(action));
-    std::memcpy(action.any.data, "PrGrbs", 6);
-    EXPECT_FALSE(BreaksGrabs(action)) << "printing the grabs frees nothing";
-    action.type = XkbSA_Terminate;
-    std::memcpy(action.any.data, "Ungrab", 6);
-    EXPECT_FALSE(BreaksGrabs(action));
+    const std::tuple<unsigned char, const char*, bool> rows[] = {
+        {XkbSA_XFree86Private, "Ungrab", true},
+        {XkbSA_XFree86Private, "ClsGrb", true},
+        {XkbSA_XFree86Private, "PrGrbs", false}, // printing the grabs frees nothing
+        {XkbSA_Terminate, "Ungrab", false},
+    };
+    for (const auto& [type, name, breaks] : rows) {
+        XkbAction action{.any = {type, {}}};
+        std::memcpy(action.any.data, name, 6);
+        EXPECT_EQ(BreaksGrabs(action), breaks) << name;
+    }
 }
 
 } // namespace
