@@ -12,11 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <chrono>
 #include <climits>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -82,18 +80,6 @@ public:
     testpics::TempDir m_dir;
 };
 
-std::atomic<int> g_inPlay{0}, g_plays{0};
-std::atomic<bool> g_bad{false};
-
-void ShortPlay(const char* path)
-{
-    if (g_inPlay++ != 0 || std::string_view(path).rfind("/media/", 0) != 0)
-        g_bad = true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    --g_inPlay;
-    ++g_plays;
-}
-
 } // namespace
 
 TEST(PlayWnd, WorkedSequenceThenRepeatTotals)
@@ -158,25 +144,6 @@ TEST(PlayWnd, WorkedSequenceThenRepeatTotals)
         wnd.Key('B', repeat);
         EXPECT_EQ(wnd.m_nRepeatTotal, after);
     }
-}
-
-TEST(PlayWnd, KeysRaceARunningWorkerSafely)
-{
-    TestPlayWnd wnd;
-    for (const char* name : {"cat", "dog", "cow"})
-        wnd.AddTopic(name, 3, 1);
-    SetSoundPlayFunction(&ShortPlay);
-    StartSoundWorker();
-    wnd.FirstChoice();
-    for (int i = 0; i < 3000; ++i) {
-        wnd.Key('A' + static_cast<UINT>(i % 3), 1, i % 2 ? WM_KEYDOWN : WM_SYSKEYDOWN);
-        if (i % 20 == 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    StopSoundWorker();
-
-    EXPECT_FALSE(g_bad);
-    EXPECT_GT(g_plays.load(), 0);
 }
 
 TEST(PlayWnd, PictureThatDoesNotDecodeDropsItsTopicAndTheSamePressShowsAnother)
