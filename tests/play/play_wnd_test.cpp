@@ -24,10 +24,12 @@ namespace {
 
 class TestPlayWnd : public CPlayWnd {
 public:
+    // Loaded, as after the first show; its first choice is a key press with key code 0.
     TestPlayWnd() : CPlayWnd(NoServices{})
     {
         ResetSoundWorkerForTest();
         SetMediaDirs("/media/");
+        m_bLoaded = true;
     }
 
     void AddTopic(const std::string& name, int sounds, int words)
@@ -39,12 +41,6 @@ public:
             topic->GetWords().AddUnique(CString(name + std::to_string(i)));
         m_topics.SetSize(m_topics.GetCount() + 1, false);
         m_topics.SetAt(m_topics.GetCount() - 1, topic);
-    }
-    // As the first show does once the library is loaded.
-    void FirstChoice()
-    {
-        m_bLoaded = true;
-        OnKeyDown(0, 0, 0);
     }
     void Key(UINT key, UINT repeat = 1, UINT message = WM_KEYDOWN)
     {
@@ -87,15 +83,14 @@ TEST(PlayWnd, WorkedSequenceThenRepeatTotals)
     struct Step {
         const char* event;     // the case each message takes, as the worked sequence names it
         bool pending, playing; // as the worker left them when the messages arrive
-        UINT message, key;     // message 0: the first show
-        int messages;
+        UINT message, key, repeat;
         bool newChoice;
         int lastKey, total;
         bool request;
     };
     // Step 2, the worker taking the first request, sends no message.
     const Step steps[] = {
-        {"1 first show: new choice", false, false, 0, 0, 1, true, 0, 0, true},
+        {"1 first show: new choice", false, false, WM_KEYDOWN, 0, 0, true, 0, 0, true},
         {"3 A: sound playing", false, true, WM_KEYDOWN, 'A', 1, false, -1, 0, false},
         {"4 A after the end: new choice", false, false, WM_KEYDOWN, 'A', 1, true, 'A', 0, true},
         {"5 A held: same key", false, true, WM_KEYDOWN, 'A', 10, false, 'A', 10, false},
@@ -121,10 +116,7 @@ TEST(PlayWnd, WorkedSequenceThenRepeatTotals)
         const int sound =
             s.request ? RandomIndexFromDraw(crt::peek_rand(s.newChoice ? 2 : 0), 3) : wnd.m_nSound;
 
-        if (s.message == 0)
-            wnd.FirstChoice();
-        for (int i = 0; s.message != 0 && i < s.messages; ++i)
-            wnd.Key(s.key, 1, s.message);
+        wnd.Key(s.key, s.repeat, s.message);
 
         EXPECT_EQ((std::array{wnd.m_nLastKey, wnd.m_nRepeatTotal, wnd.m_nTopic, wnd.m_nWord,
                               wnd.m_nSound}),
@@ -152,7 +144,7 @@ TEST(PlayWnd, PictureThatDoesNotDecodeDropsItsTopicAndTheSamePressShowsAnother)
     // broken ones leave the library as they are met.
     crt::srand(7);
     PictureLibraryWnd wnd({true, false, false, false, false});
-    wnd.FirstChoice();
+    wnd.Key(0, 0);
     for (UINT key = 'A'; key < 'A' + 20; ++key) {
         wnd.Key(key);
         ASSERT_GE(wnd.m_nTopic, 0);
@@ -164,7 +156,7 @@ TEST(PlayWnd, PictureThatDoesNotDecodeDropsItsTopicAndTheSamePressShowsAnother)
 TEST(PlayWnd, BackgroundCheckRemovesBrokenPicturesBeforeTheyAreChosen)
 {
     PictureLibraryWnd wnd({true, false, true, false, true, false});
-    wnd.FirstChoice();
+    wnd.Key(0, 0);
     const auto pictures = wnd.Pictures();
     ImagingVerifyInBackground(pictures.data(), static_cast<int>(pictures.size()), 200, 150);
     codec::Store().WaitIdle();
