@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "support/test_pictures.h"
 
