@@ -9,7 +9,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <string>
 
 #include "support/box_of.h"
 #include "support/test_pictures.h"
@@ -18,8 +17,8 @@ namespace {
 constexpr int kW = 1024, kH = 768;
 const COLORREF kRed = RGB(255, 0, 0);
 
-// A 400 x 300 red picture at the top of its pulse, with a sound and a word when full, painted
-// over a dirty buffer so that a region the scene does not paint would show.
+// A 400 x 300 red picture at the top of its pulse, its sound and word chosen when full and none
+// otherwise, painted over a dirty buffer so that a region the scene does not paint would show.
 class SceneWnd : public CPlayWnd {
 public:
     explicit SceneWnd(bool full) : CPlayWnd(NoServices{})
@@ -32,10 +31,8 @@ public:
         m_bmpBack.Attach(CreateCompatibleBitmap(nullptr, kW, kH));
         CDC::SelectGdiObject(m_dcMem.GetSafeHdc(), m_bmpBack.GetSafeHandle());
         auto* topic = new CTopic(CString("red.bmp"));
-        if (full) {
-            topic->GetSounds().AddUnique(CString("moo.wav"));
-            topic->GetWords().AddUnique(CString("\xD0\x9A\xD0\xBE\xD1\x82"));
-        }
+        topic->GetSounds().AddUnique(CString("moo.wav"));
+        topic->GetWords().AddUnique(CString("\xD0\x9A\xD0\xBE\xD1\x82"));
         m_topics.SetSize(1, false);
         m_topics.SetAt(0, topic);
         m_nTopic = 0;

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -67,20 +66,6 @@ void PushNoise(const CWnd& wnd)
         ASSERT_EQ(SDL_PushEvent(&e), 1);
 }
 
-class BufferedWnd : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        // The dummy driver cannot grab, and says so on stderr; that notice is expected here.
-        testing::internal::CaptureStderr();
-        ASSERT_TRUE(m_wnd.CreateFullScreen("Tappy", nullptr));
-        testing::internal::GetCapturedStderr();
-        ASSERT_EQ(m_wnd.BackBuffer()->w, 1024) << "the corners assume the dummy driver's screen";
-        Pump();
-    }
-    CTestWnd m_wnd;
-};
-
 TEST(BufferedWndGesture, CornerPresses)
 {
     const struct {
@@ -114,39 +99,42 @@ TEST(BufferedWndGesture, CornerPresses)
     EXPECT_FALSE(CornerGestureStep(true, 20, 5, 41).closeNow);
 }
 
-TEST_F(BufferedWnd, CloseRequestsBeforeTheGestureAreDropped)
+// Twenty invalidations of a corner, with noise between, make one paint that copies the whole
+// buffer; a close request, even with the gesture armed, is dropped until the gesture ends.
+TEST(BufferedWnd, OnePaintCopiesTheWholeBufferAndOnlyTheGestureCloses)
 {
-    PushClick(m_wnd, 5, 5); // armed; nothing below may disturb that
-    PushNoise(m_wnd);
-    Pump();
-    SendMessageA(m_wnd.m_hWnd, WM_CLOSE, 0, 0);
-    ASSERT_NE(m_wnd.m_hWnd, nullptr);
-    PushClick(m_wnd, 1010, 5);
-    Pump();
-    EXPECT_EQ(m_wnd.m_hWnd, nullptr);
-}
-
-TEST_F(BufferedWnd, InvalidationsCoalesceIntoOnePaintThatCopiesTheWholeBuffer)
-{
-    SDL_Surface* screen = SDL_GetWindowSurface(m_wnd.m_hWnd->window);
-    SDL_Surface* back = m_wnd.BackBuffer();
-    ASSERT_TRUE(screen && screen->w == back->w && screen->h == back->h && back->h == 768);
+    CTestWnd wnd;
+    // The dummy driver cannot grab, and says so on stderr; that notice is expected here.
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(wnd.CreateFullScreen("Tappy", nullptr));
+    testing::internal::GetCapturedStderr();
+    SDL_Surface* screen = SDL_GetWindowSurface(wnd.m_hWnd->window);
+    SDL_Surface* back = wnd.BackBuffer();
+    ASSERT_TRUE(screen && screen->w == back->w && screen->h == back->h);
+    ASSERT_EQ(back->w * back->h, 1024 * 768) << "the corners assume the dummy driver's screen";
     ASSERT_EQ(screen->format->format, back->format->format);
-    const int before = m_wnd.m_nDraws;
+    Pump();
+    const int before = wnd.m_nDraws;
     SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 1, 2, 3));
-    RECT corner{0, 0, 10, 10}; // only a corner invalid: the whole screen is still copied
+    PushClick(wnd, 5, 5); // armed; nothing below may disturb that
+    RECT corner{0, 0, 10, 10};
     for (int i = 0; i < 20; ++i) {
-        InvalidateRect(m_wnd.m_hWnd, &corner, FALSE);
-        PushNoise(m_wnd);
+        InvalidateRect(wnd.m_hWnd, &corner, FALSE);
+        PushNoise(wnd);
     }
     Pump();
-    EXPECT_EQ(m_wnd.m_nDraws, before + 1);
+    EXPECT_EQ(wnd.m_nDraws, before + 1);
     int mismatchedRows = 0;
     for (int y = 0; y < back->h; ++y)
         mismatchedRows += std::memcmp(static_cast<Uint8*>(back->pixels) + y * back->pitch,
                                       static_cast<Uint8*>(screen->pixels) + y * screen->pitch,
                                       back->w * back->format->BytesPerPixel) != 0;
     EXPECT_EQ(mismatchedRows, 0);
+    SendMessageA(wnd.m_hWnd, WM_CLOSE, 0, 0);
+    ASSERT_NE(wnd.m_hWnd, nullptr);
+    PushClick(wnd, 1010, 5);
+    Pump();
+    EXPECT_EQ(wnd.m_hWnd, nullptr);
 }
 
 } // namespace

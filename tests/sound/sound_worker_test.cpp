@@ -92,6 +92,23 @@ TEST_F(SoundWorkerTest, StopWaitsForTheSoundToEndOrHaltsItAndTakesNoMore)
     }
 }
 
+// Requests posted as fast as keys can come while the worker takes others: each sound played is
+// one that was posted, whole.
+TEST_F(SoundWorkerTest, RequestsPostedWhileItTakesOthersArriveWhole)
+{
+    const std::string shortPath = "a.wav", longPath = "animals/a longer name than fits inline.wav";
+    StartSoundWorker();
+    for (int i = 0; i < 3000; ++i) {
+        PostSoundRequest(CString(i % 2 ? shortPath : longPath));
+        if (i % 20 == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    StopSoundWorker();
+    ASSERT_GT(Played().size(), 1u);
+    for (const std::string& path : Played())
+        EXPECT_TRUE(path == shortPath || path == longPath) << path;
+}
+
 // Stopped before its thread has run a single step: the stop still waits for it, so the thread
 // cannot outlive what it reads.
 TEST_F(SoundWorkerTest, StopRightAfterTheStartWaitsForTheWorker)
