@@ -89,12 +89,15 @@ int AddOne(const std::string& path, const std::string& userDir)
         std::fprintf(stderr, "tappy-content: %s\n", error.c_str());
         return kExitRefused;
     }
-    if (target != name)
-        std::printf("Added %s as %s%s, so that it pairs with sounds/%s\n", path.c_str(),
-                    folder.c_str(), target.c_str(),
-                    folder == "images/" ? DefaultSoundFor(target).c_str() : target.c_str());
-    else
+    const std::string stem = target.substr(0, target.size() - 4);
+    if (target == name)
         std::printf("Added %s%s\n", folder.c_str(), target.c_str());
+    else if (folder == "images/")
+        std::printf("Added %s as images/%s, so that it pairs with sounds/%s\n", path.c_str(),
+                    target.c_str(), DefaultSoundFor(target).c_str());
+    else
+        std::printf("Added %s as sounds/%s, so that it pairs with %s.png, %s.jpg and the like\n",
+                    path.c_str(), target.c_str(), stem.c_str(), stem.c_str());
     if (folder == "images/") {
         const PictureVerdict verdict = JudgePicture(userDir + folder + target);
         if (verdict.use != Use::Shown)

@@ -16,6 +16,8 @@ extern char** environ;
 
 namespace {
 constexpr int kSpawnMissing = -1;
+// espeak-ng failed for the voice or itself: the next picture would fare no better.
+constexpr int kSpeechFailed = -2;
 
 // espeak-ng's exit status, or kSpawnMissing when it is not installed. Run without a shell, so
 // a word from the map is only ever a word.
@@ -63,9 +65,11 @@ int SpeakOne(const ToolLibrary& library, const CTopic& topic, const std::string&
         unlink(temp.c_str());
         if (said == kSpawnMissing)
             return kSpawnMissing;
-        std::fprintf(stderr, "tappy-content: espeak-ng could not say \"%s\" with the voice %s\n",
+        std::fprintf(stderr,
+                     "tappy-content: espeak-ng could not say \"%s\" with the voice %s; choose "
+                     "another with --voice (espeak-ng --voices lists them)\n",
                      word.c_str(), voice.c_str());
-        return kExitRefused;
+        return kSpeechFailed;
     }
     if (!PlaceNoReplace(temp, target, &error)) {
         std::fprintf(stderr, "tappy-content: %s\n", error.c_str());
@@ -108,10 +112,12 @@ int RunSpeak(const Args& args)
                                  "install it with: sudo apt install espeak-ng\n");
             return kExitRefused;
         }
+        if (result == kSpeechFailed)
+            return kExitRefused;
         made += result == kExitDone;
         if (result != kExitDone)
             status = kExitRefused;
     }
-    std::printf("%d new sounds; every other picture has a sound already\n", made);
+    std::printf("%d new sounds\n", made);
     return status;
 }
