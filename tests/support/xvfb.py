@@ -124,7 +124,11 @@ class Tappy:
         if content:
             content(self.dir)
             self.program = shutil.copy2(command, os.path.join(self.dir, "tappy"))
-        env = dict(tappy_env(display, "disk", SDL_DISKAUDIOFILE=self.audio), **(env or {}))
+        # A parent's own content folder would stand in for the test's; env says otherwise, and
+        # a None in it unsets the variable.
+        env = dict(tappy_env(display, "disk", SDL_DISKAUDIOFILE=self.audio),
+                   **(env or {"XDG_DATA_HOME": os.path.join(self.dir, "data")}))
+        env = {k: v for k, v in env.items() if v is not None}
         self.proc = subprocess.Popen([self.program], cwd="/", stdout=subprocess.PIPE,
                                      stderr=subprocess.PIPE, env=env)
         self.wait_for_window()

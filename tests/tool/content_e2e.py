@@ -63,7 +63,7 @@ def scenario_photos(display, args):
     check(spoken.returncode == 0 and sorted(os.listdir(sounds)) == ["blue.wav", "red.wav"],
           "speak made no pairing sounds: %s%s" % (spoken.stdout, spoken.stderr))
     seen = set()
-    with Tappy(display, args.tappy, env={"HOME": home}) as tappy:
+    with Tappy(display, args.tappy, env={"HOME": home, "XDG_DATA_HOME": None}) as tappy:
         for key in "qwertyuiopasdf":
             scene = [c for row in picture(display.screenshot()) for c in row
                      if not near(c, (255, 255, 255), 30)]
