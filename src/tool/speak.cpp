@@ -3,6 +3,7 @@
 #include "tool/library.h"
 #include "tool/names.h"
 #include "tool/tool_files.h"
+#include "tool/verdict.h"
 
 #include <cerrno>
 #include <chrono>
@@ -104,7 +105,9 @@ int RunSpeak(const Args& args)
     int made = 0;
     for (int i = 0; i < library.topics.GetCount(); ++i) {
         const CTopic& topic = *library.topics.GetAt(i);
-        if (topic.GetSounds().GetCount() > 0)
+        // A picture Tappy refuses would only leave a sound behind that nothing plays.
+        if (topic.GetSounds().GetCount() > 0 ||
+            JudgePicture(library.dir + "images/" + topic.GetName().str()).use != Use::Shown)
             continue;
         const int result = SpeakOne(library, topic, voice);
         if (result == kSpawnMissing) {
