@@ -18,7 +18,7 @@ BUILD_DEPS = cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-image-dev libs
 BUILD_DEPS += libwayland-dev libwayland-bin libxkbcommon-dev wayland-protocols
 # The window managers the lock is tested under (wm_e2e.py); dbus runs xfwm4's settings and mutter.
 WM_DEPS = openbox xfwm4 xfce4-panel i3-wm mutter dbus
-TEST_DEPS = xvfb xdotool imagemagick sox x11-utils x11-xserver-utils python3 clang-format $(WM_DEPS)
+TEST_DEPS = xvfb xdotool imagemagick sox espeak-ng x11-utils x11-xserver-utils python3 clang-format $(WM_DEPS)
 # The compositor the Wayland lock is tested under (tests/wayland), its screenshots and idle timer.
 TEST_DEPS += sway swaybg grim swayidle xwayland
 # A much larger desktop, tested only by `make test-desktops`.

@@ -12,8 +12,10 @@ else()
 endif()
 
 file(MAKE_DIRECTORY "${bin_dir}" "${share_dir}/applications" "${share_dir}/icons/hicolor/256x256/apps")
-message(STATUS "Linking: ${bin_dir}/tappy -> ${CMAKE_INSTALL_PREFIX}/tappy")
-file(CREATE_LINK "${CMAKE_INSTALL_PREFIX}/tappy" "${bin_dir}/tappy" SYMBOLIC)
+foreach(command tappy tappy-content)
+    message(STATUS "Linking: ${bin_dir}/${command} -> ${CMAKE_INSTALL_PREFIX}/${command}")
+    file(CREATE_LINK "${CMAKE_INSTALL_PREFIX}/${command}" "${bin_dir}/${command}" SYMBOLIC)
+endforeach()
 
 if(EXISTS "${source_dir}/res/tappy.desktop")
     file(READ "${source_dir}/res/tappy.desktop" entry)

@@ -18,10 +18,14 @@ file(MAKE_DIRECTORY ${package_dir}/beside ${package_dir}/command)
 foreach(name images sounds Tappy.map)
     file(CREATE_LINK ../../share/games/tappy/${name} ${package_dir}/beside/${name} SYMBOLIC)
 endforeach()
-file(CREATE_LINK ../lib/tappy/tappy ${package_dir}/command/tappy SYMBOLIC)
+# The parents' tool sits beside the program too, where it finds the bundled content.
+foreach(command tappy tappy-content)
+    file(CREATE_LINK ../lib/tappy/${command} ${package_dir}/command/${command} SYMBOLIC)
+endforeach()
 install(FILES ${package_dir}/beside/images ${package_dir}/beside/sounds
               ${package_dir}/beside/Tappy.map DESTINATION ${TAPPY_PROGRAM_DIR})
-install(FILES ${package_dir}/command/tappy DESTINATION usr/games)
+install(FILES ${package_dir}/command/tappy ${package_dir}/command/tappy-content
+        DESTINATION usr/games)
 
 # The menu entry starts the command by its full path: a desktop session's PATH may lack
 # /usr/games.
@@ -51,17 +55,22 @@ execute_process(COMMAND date -u -R -d ${TAPPY_RELEASE_DATE}
                 OUTPUT_VARIABLE TAPPY_RELEASE_DATE_RFC2822 OUTPUT_STRIP_TRAILING_WHITESPACE
                 COMMAND_ERROR_IS_FATAL ANY)
 configure_file(${CMAKE_SOURCE_DIR}/res/changelog.in ${package_dir}/changelog @ONLY)
-configure_file(${CMAKE_SOURCE_DIR}/res/tappy.6.in ${package_dir}/tappy.6 @ONLY)
+foreach(page tappy tappy-content)
+    configure_file(${CMAKE_SOURCE_DIR}/res/${page}.6.in ${package_dir}/${page}.6 @ONLY)
+endforeach()
 
 # Manual page and changelog compressed as Debian expects: gzip -9, no name or time stamp.
 find_program(GZIP gzip REQUIRED)
 add_custom_command(
-    OUTPUT ${package_dir}/tappy.6.gz ${package_dir}/changelog.gz
-    COMMAND ${GZIP} -9nfk ${package_dir}/tappy.6 ${package_dir}/changelog
-    DEPENDS ${package_dir}/tappy.6 ${package_dir}/changelog
-    COMMENT "Compressing the manual page and the changelog")
-add_custom_target(package_docs ALL DEPENDS ${package_dir}/tappy.6.gz ${package_dir}/changelog.gz)
-install(FILES ${package_dir}/tappy.6.gz DESTINATION usr/share/man/man6)
+    OUTPUT ${package_dir}/tappy.6.gz ${package_dir}/tappy-content.6.gz ${package_dir}/changelog.gz
+    COMMAND ${GZIP} -9nfk ${package_dir}/tappy.6 ${package_dir}/tappy-content.6
+            ${package_dir}/changelog
+    DEPENDS ${package_dir}/tappy.6 ${package_dir}/tappy-content.6 ${package_dir}/changelog
+    COMMENT "Compressing the manual pages and the changelog")
+add_custom_target(package_docs ALL DEPENDS ${package_dir}/tappy.6.gz
+                  ${package_dir}/tappy-content.6.gz ${package_dir}/changelog.gz)
+install(FILES ${package_dir}/tappy.6.gz ${package_dir}/tappy-content.6.gz
+        DESTINATION usr/share/man/man6)
 install(FILES ${package_dir}/changelog.gz ${CMAKE_SOURCE_DIR}/res/copyright
         DESTINATION usr/share/doc/tappy)
 
@@ -77,6 +86,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# tappy-content speak says a picture's word with espeak-ng; without it, it says what to install.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS espeak-ng)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TAPPY_HOMEPAGE}")
 # CPack indents the long description itself and turns its empty line into Debian's " .".
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "keyboard toy for small children
@@ -86,6 +97,7 @@ makes the picture swell and shrink. While it runs, the keyboard shortcuts
 that would leave it are locked, so a toddler can bang away safely; an adult
 leaves by clicking the top-left, then the top-right screen corner.
 
-Pictures, sounds and words are plain files: a parent can copy the program's
-folder and add photos and recordings of their own.")
+Pictures, sounds and words are plain files. The tappy-content command adds a
+parent's own photos, says why a picture does not show, and records a spoken
+word for every picture without a sound.")
 include(CPack)

@@ -1,6 +1,7 @@
 // The play window's life and its key response. The scene itself is drawn in play_draw.cpp.
 #include "play/play_wnd.h"
 
+#include "content/content_dir.h"
 #include "content/topic.h"
 #include "platform/files.h"
 #include "platform/imaging.h"
@@ -162,5 +163,5 @@ void CPlayWnd::DecodeNextChoiceAhead()
 
 void CPlayWnd::LoadTopics()
 {
-    LoadTopicLibrary(m_topics, GetProgramDirectory());
+    LoadTopicLibrary(m_topics, FindContentDir(GetProgramDirectory()));
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Debian package as a parent meets it, after `make deb`: lintian finds no error or
 # warning; it installs with apt; the menu entry, AppStream data and manual page validate; the
-# installed command plays (installed_e2e.py), and so does a copy of its folder, as the manual
-# tells a parent to make; and a purge leaves nothing of Tappy behind. Installs through sudo
+# installed command plays (installed_e2e.py), and so does a copy of its folder; the installed
+# tappy-content adds photos that the installed tappy then shows and speaks (content_e2e.py);
+# and a purge leaves nothing of Tappy behind. Installs through sudo
 # when not root.
 # A package left installed by an earlier run is purged first.
 set -euo pipefail
@@ -30,9 +31,14 @@ dpkg -L tappy >"$files"
 shipped() { grep -x "$1" "$files"; }
 desktop-file-validate "$(shipped '/usr/share/applications/.*\.desktop')"
 appstreamcli validate --no-net "$(shipped '/usr/share/metainfo/.*\.metainfo\.xml')"
-man --warnings -l "$(shipped '/usr/share/man/man6/tappy\.6\.gz')" >/dev/null
+for page in tappy tappy-content; do
+    man --warnings -l "$(shipped "/usr/share/man/man6/$page\\.6\\.gz")" >/dev/null
+done
+dpkg-deb -f "$deb" Recommends | grep -qw espeak-ng || { echo "FAIL: espeak-ng not recommended"; exit 1; }
 command=$(shipped '/usr/\(games\|bin\)/tappy')
 python3 tests/package/installed_e2e.py "$command"
+# A parent's own photos and spoken words through the installed tool, from a fresh HOME.
+python3 tests/tool/content_e2e.py --tappy "$command" --tool "$(shipped '/usr/games/tappy-content')" photos
 # The manual's way to pictures of one's own: a copy of the program's folder runs from there.
 cp -rL "$(dirname "$(readlink -f "$command")")" "$own/Tappy"
 python3 tests/package/installed_e2e.py "$own/Tappy/tappy"

@@ -118,15 +118,19 @@ class Tappy:
     # With content(folder), the program is copied into a fresh folder that content fills;
     # without, the command runs as installed, with what it ships. Either way it starts in "/",
     # a folder of no importance, so it must find its content beside itself.
-    def __init__(self, display, command, content=None):
+    def __init__(self, display, command, content=None, env=None):
         self.display, self.dir = display, tempfile.mkdtemp(prefix="tappy-e2e-")
         self.program, self.audio = command, os.path.join(self.dir, "audio.raw")
         if content:
             content(self.dir)
             self.program = shutil.copy2(command, os.path.join(self.dir, "tappy"))
+        # A parent's own content folder would stand in for the test's; env says otherwise, and
+        # a None in it unsets the variable.
+        env = dict(tappy_env(display, "disk", SDL_DISKAUDIOFILE=self.audio),
+                   **(env or {"XDG_DATA_HOME": os.path.join(self.dir, "data")}))
+        env = {k: v for k, v in env.items() if v is not None}
         self.proc = subprocess.Popen([self.program], cwd="/", stdout=subprocess.PIPE,
-                                     stderr=subprocess.PIPE,
-                                     env=tappy_env(display, "disk", SDL_DISKAUDIOFILE=self.audio))
+                                     stderr=subprocess.PIPE, env=env)
         self.wait_for_window()
 
     def __enter__(self):
@@ -203,6 +207,7 @@ def main(scenarios, tools, height=H):
     parser = argparse.ArgumentParser()
     parser.add_argument("--tappy", default="")
     parser.add_argument("--probe", default="")
+    parser.add_argument("--tool", default="")
     parser.add_argument("scenario", choices=sorted(scenarios))
     args = parser.parse_args()
     for tool in tools:

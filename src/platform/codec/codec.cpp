@@ -335,6 +335,17 @@ std::optional<Size> SizeOf(const Source& file)
     return Size{raw->width, raw->height};
 }
 
+FileHeader ReadFileHeader(const Source& file)
+{
+    static const char* const kNames[] = {"",     "PNG",  "JPEG", "GIF", "BMP",
+                                         "WebP", "TIFF", "QOI",  "HEIF"};
+    const Format format = Sniff(file);
+    FileHeader header{kNames[static_cast<int>(format)], std::nullopt};
+    if (const auto raw = RawSizeOf(format, file))
+        header.stored = Size{raw->width, raw->height};
+    return header;
+}
+
 bool Decode(const Source& file, int fitW, int fitH, Picture* out)
 {
     Reducer r(fitW, fitH);

@@ -74,6 +74,15 @@ struct Size {
 // format is unknown, the header is damaged or the size is outside the budget.
 std::optional<Size> SizeOf(const Source& file);
 
+// What a file's first bytes say it is ("PNG", "JPEG", ...; empty for no format read here) and
+// the size its header stores before the budget is applied (nullopt when the header does not
+// read): what the parents' content check tells a refused picture by.
+struct FileHeader {
+    std::string format;
+    std::optional<Size> stored;
+};
+FileHeader ReadFileHeader(const Source& file);
+
 // Premultiplied ARGB, one word per pixel (0xAARRGGBB), rows top to bottom without padding.
 struct Picture {
     int width = 0;
