@@ -27,13 +27,21 @@ void Record(const char* path)
     g_played.emplace_back(path);
 }
 
-// A sound that lasts until the flag is set: the owner's stop request, or a halt (a sound that
-// would go on for hours).
-template <std::atomic<bool>& until> void PlayUntil(const char* path)
+// A sound that lasts until the owner's stop request, or until a halt (a sound that would go on
+// for hours).
+void PlayUntil(const char* path, const std::atomic<bool>& until)
 {
     Record(path);
     while (!until)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+void PlayUntilStopped(const char* path)
+{
+    PlayUntil(path, g_bWorkerStop);
+}
+void PlayUntilHalted(const char* path)
+{
+    PlayUntil(path, g_halted);
 }
 
 // Bounded so that a broken worker fails the test instead of hanging it.
@@ -53,6 +61,7 @@ protected:
         g_halted = false;
         SetSoundPlayFunction(&Record);
         SetSoundHaltFunction([] { g_halted = true; });
+        SetSoundUpkeepFunction([] {});
     }
     void TearDown() override { StopSoundWorker(); }
 };
@@ -78,7 +87,7 @@ TEST_F(SoundWorkerTest, StopWaitsForTheSoundToEndOrHaltsItAndTakesNoMore)
     for (const bool endsOnStop : {true, false}) {
         SCOPED_TRACE(endsOnStop ? "a sound that ends within the wait" : "one of three hours");
         SetUp();
-        SetSoundPlayFunction(endsOnStop ? &PlayUntil<g_bWorkerStop> : &PlayUntil<g_halted>);
+        SetSoundPlayFunction(endsOnStop ? &PlayUntilStopped : &PlayUntilHalted);
         PostSoundRequest("long.wav");
         StartSoundWorker();
         ASSERT_TRUE(WaitFor([] { return !Played().empty(); }));
@@ -117,4 +126,24 @@ TEST_F(SoundWorkerTest, StopRightAfterTheStartWaitsForTheWorker)
     StopSoundWorker();
     EXPECT_FALSE(g_bWorkerRunning);
     EXPECT_TRUE(Played().empty());
+}
+
+// The idle worker's upkeep (bringing a lost device back) may take long; a key's request posted
+// meanwhile must neither wait for it nor be lost.
+std::atomic<bool> g_inUpkeep{false}, g_posted{false}, g_postedDuringUpkeep{false};
+
+TEST_F(SoundWorkerTest, PostingNeverWaitsForTheUpkeepAndItsRequestPlaysAfter)
+{
+    SetSoundUpkeepFunction([] {
+        g_inUpkeep = true;
+        g_postedDuringUpkeep = WaitFor([] { return g_posted.load(); });
+        g_inUpkeep = false;
+    });
+    StartSoundWorker();
+    ASSERT_TRUE(WaitFor([] { return g_inUpkeep.load(); }));
+    PostSoundRequest("key.wav");
+    g_posted = true;
+    ASSERT_TRUE(WaitFor([] { return !Played().empty(); }));
+    EXPECT_TRUE(g_postedDuringUpkeep);
+    EXPECT_EQ(Played(), std::vector<std::string>{"key.wav"});
 }
