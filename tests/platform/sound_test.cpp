@@ -15,12 +15,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <future>
-#include <iterator>
 #include <numbers>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
@@ -88,19 +85,6 @@ double Power(const std::vector<std::int16_t>& samples, double hz)
     return s1 * s1 + s2 * s2 - k * s1 * s2;
 }
 
-// Plays the path as a key would, again and again, until a device takes it; bounded so that a
-// device never found fails the test.
-bool PlayOnceThere(const std::string& path)
-{
-    for (int i = 0; i < 200; ++i) {
-        SoundKeepDevice();
-        if (PlaySoundA(path.c_str(), nullptr, SND_FILENAME))
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-}
-
 class SoundDisk : public ::testing::Test {
 protected:
     void SetUp() override
@@ -162,26 +146,6 @@ TEST_F(SoundDisk, MissingUnreadableOrHostileFilePlaysTheChime)
     }
 }
 
-TEST_F(SoundDisk, TwoSoundsFromTwoThreadsNeverOverlap)
-{
-    const auto a = Pattern(2, kRate / 4), b = Pattern(3, kRate / 4);
-    WriteWave(m_dir / "a.wav", a);
-    WriteWave(m_dir / "b.wav", b);
-    ASSERT_TRUE(SoundStartup());
-    std::thread first([&] { PlaySoundA((m_dir / "a.wav").c_str(), nullptr, SND_FILENAME); });
-    std::thread second([&] { PlaySoundA((m_dir / "b.wav").c_str(), nullptr, SND_FILENAME); });
-    first.join();
-    second.join();
-    SoundShutdown();
-
-    // Any overlap would have summed samples and broken at least one exact copy.
-    const auto out = ReadSamples(m_output);
-    const auto at = [&out](const auto& sound) { return std::ranges::search(out, sound).begin(); };
-    const auto atA = at(a), atB = at(b);
-    ASSERT_TRUE(atA != out.end() && atB != out.end());
-    EXPECT_TRUE(atA + std::ssize(a) <= atB || atB + std::ssize(b) <= atA);
-}
-
 // A long sound (sparse, under the cap) is streamed, and a stop from another thread ends it: the
 // device gets far less than the whole sound.
 TEST_F(SoundDisk, LongSoundStopsWhenAskedFromAnotherThread)
@@ -208,33 +172,13 @@ TEST(Sound, ReopeningBacksOffFromAQuarterSecondToASecondAndStaysThere)
         EXPECT_EQ(SoundReopenDelayMs(failedOpens), delayMs) << failedOpens << " failed";
 }
 
-// No device (a server not started yet): every sound is dropped at once, until there is one.
-TEST_F(SoundDisk, WithoutADeviceSoundsAreDroppedUntilOneIsThere)
+TEST(Sound, NoDeviceOrNoPathPlaysNothingAndReturns)
 {
-    const std::string missing = (m_dir / "missing.wav").string();
     EXPECT_FALSE(PlaySoundA("", nullptr, SND_FILENAME));
+
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     EXPECT_FALSE(SoundStartup());
-    EXPECT_FALSE(PlaySoundA(missing.c_str(), nullptr, SND_FILENAME));
-
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    EXPECT_TRUE(PlayOnceThere(missing));
-}
-
-// The disk driver loses its device when a write fails, as a driver does when its server goes.
-// The sound then ends although it never leaves the mixer (or is dropped), and a later one is
-// played on a new device, with the chime built again.
-TEST_F(SoundDisk, ALostDeviceIsOpenedAgainForTheNextSound)
-{
-    const std::string missing = (m_dir / "missing.wav").string();
-    setenv("SDL_DISKAUDIOFILE", "/dev/full", 1);
-    SoundStartup(); // the device may be lost before the start-up has looked at it
-    PlaySoundA(missing.c_str(), nullptr, SND_FILENAME);
-    setenv("SDL_DISKAUDIOFILE", m_output.c_str(), 1);
-    EXPECT_TRUE(PlayOnceThere(missing));
+    EXPECT_FALSE(PlaySoundA("/nonexistent/x.wav", nullptr, SND_FILENAME));
     SoundShutdown();
-
-    ASSERT_TRUE(fs::exists(m_output));
-    const auto samples = ReadSamples(m_output);
-    EXPECT_GT(Power(samples, kDefaultChimeHz), 100 * Power(samples, kDefaultChimeHz * 1.5));
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
 }
