@@ -26,8 +26,8 @@ constexpr int kDefaultChimeHz = 880;
 constexpr int kDefaultChimeMs = 350;
 
 // Opens the audio device; false (and silent play calls) when there is none for now. Until
-// SoundShutdown, a missing or lost device is looked for again by the play calls and by
-// SoundKeepDevice.
+// SoundShutdown, a missing or lost device is looked for again by every play call and, with the
+// back-off below, by SoundKeepDevice.
 bool SoundStartup();
 void SoundShutdown();
 // Between sounds: notices a device that has gone and opens one when the back-off allows.

@@ -54,10 +54,15 @@ class SoundServer:
                                 stderr=subprocess.DEVNULL)
 
     def start(self):
-        self.procs += [self.spawn(name) for name in ("pipewire", "wireplumber", "pipewire-pulse")]
-        sinks = ["pactl", "list", "short", "sinks"]
-        check(poll(lambda: SINK in subprocess.run(sinks, env=self.env, capture_output=True)
-                   .stdout.decode(), 30), "the sound server did not come up with its null sink")
+        # WirePlumber gives up on a PipeWire that is not listening yet, and without it no stream
+        # is ever linked: ready is when it has made the null sink the default.
+        self.procs.append(self.spawn("pipewire"))
+        check(poll(lambda: os.path.exists(self.session["XDG_RUNTIME_DIR"] + "/pipewire-0"), 30),
+              "PipeWire did not start")
+        self.procs += [self.spawn("wireplumber"), self.spawn("pipewire-pulse")]
+        check(poll(lambda: "Default Sink: " + SINK in subprocess.run(
+            ["pactl", "info"], env=self.env, capture_output=True).stdout.decode(), 30),
+            "the sound server did not come up with its null sink as the default")
         return time.monotonic()
 
     def stop(self, keep=1):
@@ -100,10 +105,14 @@ def keys_heard(tappy, server, count):
 def seconds_to_first_heard(tappy, server, ready):
     server.record()
     for i in range(40):
+        if server.recorder.poll() is not None:  # a recorder that came too early
+            server.record()
         tappy.display.key("qwertyuiop"[i % 10])
         if poll(server.tones, 1.0):
             return server.since + server.tones()[0] - ready
-    raise Failure("no key was heard after the sound server came up")
+    streams = subprocess.run(["pactl", "list", "short", "sink-inputs"], env=server.env,
+                             capture_output=True).stdout.decode()
+    raise Failure("no key was heard after the sound server came up; streams: " + streams)
 
 
 def scenario(restart):

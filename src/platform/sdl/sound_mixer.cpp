@@ -266,9 +266,10 @@ bool OpenLocked()
     return true;
 }
 
-// True when a device is open and fed. A lost one is closed at once and one is opened when the
-// back-off allows. Caller holds Mixer().lock.
-bool KeepDeviceLocked()
+// True when a device is open and fed. A lost one is closed at once, and one is opened when the
+// back-off allows or, for a sound asked for, at once: the first key after the server is back is
+// heard. Caller holds Mixer().lock.
+bool KeepDeviceLocked(bool forSound)
 {
     if (!Mixer().wanted)
         return false;
@@ -280,7 +281,7 @@ bool KeepDeviceLocked()
         Mixer().failedOpens = 0;
         Mixer().nextOpen = now;
     }
-    if (now < Mixer().nextOpen)
+    if (!forSound && now < Mixer().nextOpen)
         return false;
     if (OpenLocked()) {
         Mixer().failedOpens = 0;
@@ -296,8 +297,7 @@ bool SoundStartup()
 {
     std::lock_guard<std::mutex> lock(Mixer().lock);
     Mixer().wanted = true;
-    Mixer().nextOpen = Clock::now();
-    return KeepDeviceLocked();
+    return KeepDeviceLocked(true);
 }
 
 void SoundShutdown()
@@ -311,7 +311,7 @@ void SoundShutdown()
 void SoundKeepDevice()
 {
     std::lock_guard<std::mutex> lock(Mixer().lock);
-    KeepDeviceLocked();
+    KeepDeviceLocked(false);
 }
 
 BOOL PlaySoundA(const char* pszSound, HINSTANCE /*hmod*/, DWORD fdwSound)
@@ -324,7 +324,7 @@ BOOL PlaySoundA(const char* pszSound, HINSTANCE /*hmod*/, DWORD fdwSound)
     if (!*pszSound)
         return FALSE;
     std::lock_guard<std::mutex> lock(Mixer().lock);
-    if (!KeepDeviceLocked())
+    if (!KeepDeviceLocked(true))
         return FALSE;
     const unsigned stops = Mixer().stopRequests.load();
     if (StreamToEnd(pszSound, stops))
