@@ -21,6 +21,9 @@ WM_DEPS = openbox xfwm4 xfce4-panel i3-wm mutter dbus
 TEST_DEPS = xvfb xdotool imagemagick sox espeak-ng x11-utils x11-xserver-utils python3 clang-format $(WM_DEPS)
 # The compositor the Wayland lock is tested under (tests/wayland), its screenshots and idle timer.
 TEST_DEPS += sway swaybg grim swayidle xwayland
+# The sound server restarted under Tappy and started after it (tests/e2e/sound_server_e2e.py),
+# and its monitor recorded with parec.
+TEST_DEPS += pipewire pipewire-pulse wireplumber pulseaudio-utils
 # A much larger desktop, tested only by `make test-desktops`.
 DESKTOP_DEPS = kwin-x11
 FUZZ_DEPS = clang libclang-rt-14-dev

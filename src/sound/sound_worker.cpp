@@ -11,16 +11,6 @@
 #include <mutex>
 
 namespace {
-std::mutex g_slotLock;
-// Made on first use and never destroyed: the play window starts the worker during static
-// construction, which may come before this file's own, and a condition variable constructed
-// under a waiting worker breaks its count of waiters (the process then hangs at exit in its
-// destructor).
-std::condition_variable& SlotChanged()
-{
-    static auto* changed = new std::condition_variable();
-    return *changed;
-}
 
 void PlayFile(const char* path)
 {
@@ -32,111 +22,135 @@ void HaltPlaying()
     PlaySoundA(nullptr, nullptr, 0);
 }
 
-std::atomic<SoundPlayFunction> g_playFunction{&PlayFile};
-std::atomic<SoundHaltFunction> g_haltFunction{&HaltPlaying};
+// Everything the UI thread and the worker share, and the worker's seams.
+struct SoundWorkerState {
+    std::mutex slotLock;
+    std::condition_variable slotChanged;
+    CString strPath;
+    std::atomic<bool> bPending{false};
+    std::atomic<bool> bPlaying{false};
+    std::atomic<bool> bRunning{false};
+    std::atomic<bool> bStop{false};
+    std::atomic<SoundPlayFunction> play{&PlayFile};
+    std::atomic<SoundHaltFunction> halt{&HaltPlaying};
+    std::atomic<SoundUpkeepFunction> upkeep{&SoundKeepDevice};
+};
+
+// The one owner of the worker's state, made on first use and never destroyed: the play window
+// starts the worker during static construction, which may come before this file's own, and it
+// may still be stopping it during static destruction, after this file's objects would be gone
+// (a condition variable destroyed under a waiting worker hangs the exit).
+SoundWorkerState& State()
+{
+    static auto* const state = new SoundWorkerState();
+    return *state;
+}
 
 constexpr auto kIdleTimeout = std::chrono::milliseconds(300);
 constexpr DWORD kStopPollMs = 50;
+
 } // namespace
 
-CString g_strSoundPath;
-std::atomic<bool> g_bSoundPending{false};
-std::atomic<bool> g_bSoundPlaying{false};
-std::atomic<bool> g_bWorkerRunning{false};
-std::atomic<bool> g_bWorkerStop{false};
-
-namespace {
-// Static destruction runs in the reverse order of construction only within one file, and the
-// play window that normally stops the worker lives in another. This guard, defined after the
-// slot, is destroyed before it, so a worker still running at exit is stopped (its sound played
-// out) before the string it reads goes away.
-struct SlotGuard {
-    SlotGuard() = default;
-    SlotGuard(const SlotGuard&) = delete;
-    SlotGuard& operator=(const SlotGuard&) = delete;
-    ~SlotGuard() { StopSoundWorker(); }
-} g_slotGuard;
-} // namespace
+CString& g_strSoundPath = State().strPath;
+std::atomic<bool>& g_bSoundPending = State().bPending;
+std::atomic<bool>& g_bSoundPlaying = State().bPlaying;
+std::atomic<bool>& g_bWorkerRunning = State().bRunning;
+std::atomic<bool>& g_bWorkerStop = State().bStop;
 
 void PostSoundRequest(const CString& path)
 {
+    SoundWorkerState& s = State();
     {
-        std::lock_guard<std::mutex> lock(g_slotLock);
-        g_strSoundPath = path;
-        g_bSoundPending = true;
+        std::lock_guard<std::mutex> lock(s.slotLock);
+        s.strPath = path;
+        s.bPending = true;
     }
-    SlotChanged().notify_one();
+    s.slotChanged.notify_one();
 }
 
 void SoundWorker(void* /*arg*/)
 {
-    g_bWorkerRunning = true;
-    std::unique_lock<std::mutex> lock(g_slotLock);
-    while (!g_bWorkerStop) {
-        if (!g_bSoundPending) {
-            SlotChanged().wait_for(lock, kIdleTimeout);
+    SoundWorkerState& s = State();
+    s.bRunning = true;
+    std::unique_lock<std::mutex> lock(s.slotLock);
+    while (!s.bStop) {
+        if (!s.bPending) {
+            s.slotChanged.wait_for(lock, kIdleTimeout);
+            if (s.bPending || s.bStop)
+                continue;
+            // Outside the lock: bringing a device back may take a while, and posting must not.
+            lock.unlock();
+            s.upkeep.load()();
+            lock.lock();
             continue;
         }
         // Playing is set before pending is cleared, so the UI thread never sees both clear
         // while a request is being taken; the copy lets it overwrite the slot meanwhile.
-        const CString path = g_strSoundPath;
-        g_bSoundPlaying = true;
-        g_bSoundPending = false;
+        const CString path = s.strPath;
+        s.bPlaying = true;
+        s.bPending = false;
         lock.unlock();
         if (!path.IsEmpty())
-            g_playFunction.load()(path);
-        g_bSoundPlaying = false;
+            s.play.load()(path);
+        s.bPlaying = false;
         lock.lock();
     }
     lock.unlock();
-    // The last thing the worker touches: once this is clear, the owner may tear everything down.
-    g_bWorkerRunning = false;
+    // The last thing the worker touches: once this is clear, the owner may go on.
+    s.bRunning = false;
 }
 
 void StartSoundWorker()
 {
     // Marked running before the thread exists, so that a stop right after the start still waits
-    // for the worker instead of letting it outlive the slot.
-    g_bWorkerRunning = true;
+    // for the worker instead of letting it outlive its owner.
+    State().bRunning = true;
     if (!crt::_beginthread(SoundWorker, 0, nullptr))
-        g_bWorkerRunning = false;
+        State().bRunning = false;
 }
 
 void StopSoundWorker()
 {
-    const bool wasRunning = g_bWorkerRunning;
+    SoundWorkerState& s = State();
+    const bool wasRunning = s.bRunning;
     {
-        std::lock_guard<std::mutex> lock(g_slotLock);
-        g_bWorkerStop = true;
+        std::lock_guard<std::mutex> lock(s.slotLock);
+        s.bStop = true;
     }
-    SlotChanged().notify_one();
+    s.slotChanged.notify_one();
     if (!wasRunning)
         return;
     // Past the bound the stop is repeated at every step: one sent just before the worker entered
     // the play call would have found nothing to stop.
-    for (unsigned waited = 0; g_bWorkerRunning; waited += kStopPollMs) {
+    for (unsigned waited = 0; s.bRunning; waited += kStopPollMs) {
         if (waited >= kSoundStopWaitMs)
-            g_haltFunction.load()();
+            s.halt.load()();
         Sleep(kStopPollMs);
     }
 }
 
 void SetSoundPlayFunction(SoundPlayFunction play)
 {
-    g_playFunction = play ? play : &PlayFile;
+    State().play = play ? play : &PlayFile;
 }
 
 void SetSoundHaltFunction(SoundHaltFunction halt)
 {
-    g_haltFunction = halt ? halt : &HaltPlaying;
+    State().halt = halt ? halt : &HaltPlaying;
+}
+
+void SetSoundUpkeepFunction(SoundUpkeepFunction upkeep)
+{
+    State().upkeep = upkeep ? upkeep : &SoundKeepDevice;
 }
 
 void ResetSoundWorkerForTest()
 {
-    std::lock_guard<std::mutex> lock(g_slotLock);
-    g_strSoundPath.Empty();
-    g_bSoundPending = false;
-    g_bSoundPlaying = false;
-    g_bWorkerRunning = false;
-    g_bWorkerStop = false;
+    SoundWorkerState& s = State();
+    std::lock_guard<std::mutex> lock(s.slotLock);
+    s.strPath.Empty();
+    s.bPending = false;
+    s.bPlaying = false;
+    s.bRunning = false;
+    s.bStop = false;
 }

@@ -5,11 +5,14 @@
 
 #include <atomic>
 
-extern CString g_strSoundPath;             // guarded by the slot's lock
-extern std::atomic<bool> g_bSoundPending;  // set by the UI thread, cleared by the worker
-extern std::atomic<bool> g_bSoundPlaying;  // worker: inside the play call
-extern std::atomic<bool> g_bWorkerRunning; // worker: started and not yet left its loop
-extern std::atomic<bool> g_bWorkerStop;    // owner: the worker must leave its loop
+// The design's names for the slot and the flags. They refer into the worker's one state object,
+// which lives for the whole process (see sound_worker.cpp), so they are valid from the first
+// call into this file until the process ends.
+extern CString& g_strSoundPath;             // guarded by the slot's lock
+extern std::atomic<bool>& g_bSoundPending;  // set by the UI thread, cleared by the worker
+extern std::atomic<bool>& g_bSoundPlaying;  // worker: inside the play call
+extern std::atomic<bool>& g_bWorkerRunning; // worker: started and not yet left its loop
+extern std::atomic<bool>& g_bWorkerStop;    // owner: the worker must leave its loop
 
 // Posting: path and pending flag are written as one step against the worker's taking.
 void PostSoundRequest(const CString& path);
@@ -32,5 +35,9 @@ void SetSoundPlayFunction(SoundPlayFunction play);
 // Test seam: what stops a playing sound (default: PlaySoundA(NULL, NULL, 0)).
 using SoundHaltFunction = void (*)();
 void SetSoundHaltFunction(SoundHaltFunction halt);
+// Test seam: what the idle worker calls at each wake that brought no request, outside the slot's
+// lock (default: SoundKeepDevice, which brings back an audio device that has gone away).
+using SoundUpkeepFunction = void (*)();
+void SetSoundUpkeepFunction(SoundUpkeepFunction upkeep);
 // Test seam: clears every flag and the slot; only valid while no worker runs.
 void ResetSoundWorkerForTest();

@@ -8,18 +8,16 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <future>
-#include <iterator>
 #include <numbers>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
@@ -148,26 +146,6 @@ TEST_F(SoundDisk, MissingUnreadableOrHostileFilePlaysTheChime)
     }
 }
 
-TEST_F(SoundDisk, TwoSoundsFromTwoThreadsNeverOverlap)
-{
-    const auto a = Pattern(2, kRate / 4), b = Pattern(3, kRate / 4);
-    WriteWave(m_dir / "a.wav", a);
-    WriteWave(m_dir / "b.wav", b);
-    ASSERT_TRUE(SoundStartup());
-    std::thread first([&] { PlaySoundA((m_dir / "a.wav").c_str(), nullptr, SND_FILENAME); });
-    std::thread second([&] { PlaySoundA((m_dir / "b.wav").c_str(), nullptr, SND_FILENAME); });
-    first.join();
-    second.join();
-    SoundShutdown();
-
-    // Any overlap would have summed samples and broken at least one exact copy.
-    const auto out = ReadSamples(m_output);
-    const auto at = [&out](const auto& sound) { return std::ranges::search(out, sound).begin(); };
-    const auto atA = at(a), atB = at(b);
-    ASSERT_TRUE(atA != out.end() && atB != out.end());
-    EXPECT_TRUE(atA + std::ssize(a) <= atB || atB + std::ssize(b) <= atA);
-}
-
 // A long sound (sparse, under the cap) is streamed, and a stop from another thread ends it: the
 // device gets far less than the whole sound.
 TEST_F(SoundDisk, LongSoundStopsWhenAskedFromAnotherThread)
@@ -184,6 +162,14 @@ TEST_F(SoundDisk, LongSoundStopsWhenAskedFromAnotherThread)
     EXPECT_TRUE(played.get());
     SoundShutdown();
     EXPECT_LT(fs::file_size(m_output), sixtyMegabytes / 4);
+}
+
+TEST(Sound, ReopeningBacksOffFromAQuarterSecondToASecondAndStaysThere)
+{
+    const unsigned rows[][2] = {{0, 0},    {1, 250},   {2, 500},        {3, 1000},
+                                {4, 1000}, {40, 1000}, {UINT_MAX, 1000}};
+    for (const auto& [failedOpens, delayMs] : rows)
+        EXPECT_EQ(SoundReopenDelayMs(failedOpens), delayMs) << failedOpens << " failed";
 }
 
 TEST(Sound, NoDeviceOrNoPathPlaysNothingAndReturns)

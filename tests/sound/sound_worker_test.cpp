@@ -28,11 +28,12 @@ void Record(const char* path)
 }
 
 // A sound that lasts until the flag is set: the owner's stop request, or a halt (a sound that
-// would go on for hours).
-template <std::atomic<bool>& until> void PlayUntil(const char* path)
+// would go on for hours). Chosen before the worker starts.
+const std::atomic<bool>* g_until = nullptr;
+void PlayUntil(const char* path)
 {
     Record(path);
-    while (!until)
+    while (!*g_until)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
@@ -53,6 +54,7 @@ protected:
         g_halted = false;
         SetSoundPlayFunction(&Record);
         SetSoundHaltFunction([] { g_halted = true; });
+        SetSoundUpkeepFunction([] {});
     }
     void TearDown() override { StopSoundWorker(); }
 };
@@ -78,7 +80,8 @@ TEST_F(SoundWorkerTest, StopWaitsForTheSoundToEndOrHaltsItAndTakesNoMore)
     for (const bool endsOnStop : {true, false}) {
         SCOPED_TRACE(endsOnStop ? "a sound that ends within the wait" : "one of three hours");
         SetUp();
-        SetSoundPlayFunction(endsOnStop ? &PlayUntil<g_bWorkerStop> : &PlayUntil<g_halted>);
+        g_until = endsOnStop ? &g_bWorkerStop : &g_halted;
+        SetSoundPlayFunction(&PlayUntil);
         PostSoundRequest("long.wav");
         StartSoundWorker();
         ASSERT_TRUE(WaitFor([] { return !Played().empty(); }));
@@ -117,4 +120,25 @@ TEST_F(SoundWorkerTest, StopRightAfterTheStartWaitsForTheWorker)
     StopSoundWorker();
     EXPECT_FALSE(g_bWorkerRunning);
     EXPECT_TRUE(Played().empty());
+}
+
+// The idle worker's upkeep (bringing a lost device back) may take long; a key's request posted
+// meanwhile must neither wait for it nor be lost.
+std::atomic<int> g_upkeepStage{0}; // 1: in the upkeep, 2: posted
+std::atomic<bool> g_postedDuringUpkeep{false};
+
+TEST_F(SoundWorkerTest, PostingNeverWaitsForTheUpkeepAndItsRequestPlaysAfter)
+{
+    SetSoundUpkeepFunction([] {
+        if (g_upkeepStage != 0)
+            return;
+        g_upkeepStage = 1;
+        g_postedDuringUpkeep = WaitFor([] { return g_upkeepStage == 2; });
+    });
+    StartSoundWorker();
+    ASSERT_TRUE(WaitFor([] { return g_upkeepStage == 1; }));
+    PostSoundRequest("key.wav");
+    g_upkeepStage = 2;
+    ASSERT_TRUE(WaitFor([] { return !Played().empty(); }));
+    EXPECT_TRUE(g_postedDuringUpkeep);
 }

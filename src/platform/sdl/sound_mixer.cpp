@@ -1,7 +1,10 @@
 // Sound playing on SDL2_mixer: one device opened at start-up, one sound at a time, each call
-// blocking until its sound has left the mixer or has been stopped. Files are streamed from
-// disk as they play (the mixer's music stream), never decoded whole, so a long sound costs no
-// more memory than a short one.
+// blocking until its sound has left the mixer or has been stopped. A device that goes away is
+// noticed by its status (SDL keeps calling the mixer for a device it has lost, at the device's
+// pace, and throws the sound away) or by the mixer's callback no longer running, and the whole
+// audio subsystem is reopened: the driver's connection to a sound server does not survive the
+// server's restart. Files are streamed from disk as they play (the mixer's music stream), never
+// decoded whole, so a long sound costs no more memory than a short one.
 #include "platform/sound.h"
 
 #include "platform/sound_files.h"
@@ -11,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -25,6 +29,13 @@ constexpr int kFrequency = 44100;
 constexpr int kChannels = 2;
 constexpr int kChunkFrames = 1024;
 constexpr int kPollMs = 5;
+// The mixer is fed every kChunkFrames (23 ms); this long without feeding is a device gone.
+constexpr auto kStalledAfter = std::chrono::milliseconds(750);
+
+// SDL's own limit on open devices; their ids count from 1.
+constexpr SDL_AudioDeviceID kMaxDeviceIds = 16;
+
+using Clock = std::chrono::steady_clock;
 
 struct MixerState {
     // Held by every call that touches the mixer, so a play on the worker never meets a start-up
@@ -39,6 +50,14 @@ struct MixerState {
     // Counts the requests to stop the playing sound. A play compares it with its value at the
     // start, so a stop never needs the mixer lock that the playing call holds.
     std::atomic<unsigned> stopRequests{0};
+    // Between SoundStartup and SoundShutdown: a missing or lost device is opened again.
+    bool wanted = false;
+    unsigned failedOpens = 0;
+    Clock::time_point nextOpen{};
+    // When the audio thread last fed the mixer, in Clock ticks.
+    std::atomic<Clock::rep> lastFed{0};
+    // The mixer's device, found by its status since the mixer does not tell it.
+    SDL_AudioDeviceID device = 0;
 };
 
 // Made on first use and never destroyed: the sound worker starts during static construction and
@@ -83,12 +102,39 @@ void BuildChime(int frequency, Uint16 format, int channels)
                                       static_cast<Uint32>(Mixer().chimeBytes.size()));
 }
 
-// Waits until the sound has ended or a stop has been asked for since `stops` was read; the
-// caller holds Mixer().lock. Returns false when it was stopped.
+// Runs on the audio thread after each mix; a driver whose stream has stopped stops calling it.
+void NoteFed(void* /*udata*/, Uint8* /*stream*/, int /*len*/)
+{
+    Mixer().lastFed = Clock::now().time_since_epoch().count();
+}
+
+// The mixer's device is the only one open, and it plays from the moment it is open: none
+// playing is a device lost already.
+SDL_AudioDeviceID FindPlayingDevice()
+{
+    for (SDL_AudioDeviceID id = 1; id <= kMaxDeviceIds; ++id)
+        if (SDL_GetAudioDeviceStatus(id) == SDL_AUDIO_PLAYING)
+            return id;
+    return 0;
+}
+
+bool Lost()
+{
+    if (!Mixer().open)
+        return false;
+    if (SDL_GetAudioDeviceStatus(Mixer().device) != SDL_AUDIO_PLAYING)
+        return true;
+    const Clock::time_point fed{Clock::duration(Mixer().lastFed.load())};
+    return Clock::now() - fed > kStalledAfter;
+}
+
+// Waits until the sound has ended, a stop has been asked for since `stops` was read or the
+// device has gone (its sound would never end); the caller holds Mixer().lock. Returns false
+// when it was stopped.
 template <typename Playing> bool WaitForEnd(Playing playing, unsigned stops)
 {
     while (playing()) {
-        if (Mixer().stopRequests.load() != stops)
+        if (Mixer().stopRequests.load() != stops || Lost())
             return false;
         SDL_Delay(kPollMs);
     }
@@ -175,6 +221,7 @@ void CloseLocked()
         Mix_CloseAudio();
         Mix_Quit();
         Mixer().open = false;
+        Mixer().device = 0;
     }
     if (Mixer().chime) {
         Mix_FreeChunk(Mixer().chime);
@@ -187,13 +234,9 @@ void CloseLocked()
     }
 }
 
-} // namespace
-
-bool SoundStartup()
+// Caller holds Mixer().lock, with everything closed.
+bool OpenLocked()
 {
-    std::lock_guard<std::mutex> lock(Mixer().lock);
-    if (Mixer().open)
-        return true;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         return false;
     Mixer().subsystem = true;
@@ -205,6 +248,13 @@ bool SoundStartup()
         return false;
     }
     Mixer().open = true;
+    Mixer().lastFed = Clock::now().time_since_epoch().count();
+    Mix_SetPostMix(&NoteFed, nullptr);
+    Mixer().device = FindPlayingDevice();
+    if (!Mixer().device) {
+        CloseLocked();
+        return false;
+    }
     int frequency = kFrequency;
     Uint16 format = AUDIO_S16SYS;
     int channels = kChannels;
@@ -216,10 +266,52 @@ bool SoundStartup()
     return true;
 }
 
+// True when a device is open and fed. A lost one is closed at once, and one is opened when the
+// back-off allows or, for a sound asked for, at once: the first key after the server is back is
+// heard. Caller holds Mixer().lock.
+bool KeepDeviceLocked(bool forSound)
+{
+    if (!Mixer().wanted)
+        return false;
+    if (Mixer().open && !Lost())
+        return true;
+    const Clock::time_point now = Clock::now();
+    if (Mixer().open) {
+        CloseLocked();
+        Mixer().failedOpens = 0;
+        Mixer().nextOpen = now;
+    }
+    if (!forSound && now < Mixer().nextOpen)
+        return false;
+    if (OpenLocked()) {
+        Mixer().failedOpens = 0;
+        return true;
+    }
+    Mixer().nextOpen = now + std::chrono::milliseconds(SoundReopenDelayMs(++Mixer().failedOpens));
+    return false;
+}
+
+} // namespace
+
+bool SoundStartup()
+{
+    std::lock_guard<std::mutex> lock(Mixer().lock);
+    Mixer().wanted = true;
+    return KeepDeviceLocked(true);
+}
+
 void SoundShutdown()
 {
     std::lock_guard<std::mutex> lock(Mixer().lock);
+    Mixer().wanted = false;
+    Mixer().failedOpens = 0;
     CloseLocked();
+}
+
+void SoundKeepDevice()
+{
+    std::lock_guard<std::mutex> lock(Mixer().lock);
+    KeepDeviceLocked(false);
 }
 
 BOOL PlaySoundA(const char* pszSound, HINSTANCE /*hmod*/, DWORD fdwSound)
@@ -232,7 +324,7 @@ BOOL PlaySoundA(const char* pszSound, HINSTANCE /*hmod*/, DWORD fdwSound)
     if (!*pszSound)
         return FALSE;
     std::lock_guard<std::mutex> lock(Mixer().lock);
-    if (!Mixer().open)
+    if (!KeepDeviceLocked(true))
         return FALSE;
     const unsigned stops = Mixer().stopRequests.load();
     if (StreamToEnd(pszSound, stops))
