@@ -14,8 +14,9 @@
 // gets an owner made on first use that lasts to the end of the process.
 // What static construction and destruction need is not here: each is made on first use and lasts
 // to the end of the process, so the sound worker and the static topics can use it at any time.
-// Those are the window classes (wnd_classes.cpp), the resources (resources.cpp), the application
-// pointer (app_sdl.cpp), the fonts (font_match.cpp) and the mixer (sound_mixer.cpp).
+// Those are the window classes, the module state and the arrow cursor (wnd_classes.cpp), the
+// resources (resource_registry.cpp), the application pointer (app_sdl.cpp), the stock brush and
+// font (gdi.cpp), the fonts (font_match.cpp) and the mixer (sound_mixer.cpp).
 #include "platform/app.h"
 #include "platform/keymap.h"
 #include "platform/sdl/desktop.h"

@@ -64,8 +64,8 @@ private:
     // window, and the monitors are read before the first real window and the lock keys put back
     // after the last one, without a second connection.
     // Declared first, so that it goes last.
-    std::unique_ptr<SDL_Window, decltype(&SDL_DestroyWindow)> m_connectionWindow{
-        nullptr, SDL_DestroyWindow};
+    std::unique_ptr<SDL_Window, decltype(&SDL_DestroyWindow)> m_connectionWindow{nullptr,
+                                                                                 SDL_DestroyWindow};
     std::unique_ptr<x11::Session> m_session; // null when SDL gave no X connection
     std::unique_ptr<x11::Lock> m_lock;
 };
