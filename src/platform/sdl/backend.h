@@ -9,9 +9,11 @@
 //
 // Order of life: AfxWinMain makes the owner (PlatformOwner) before InitInstance and ends it after
 // ExitInstance: windows, then the session (lock keys, instance lock), then sound, then the
-// desktop and SDL itself, the reverse of their start. Using the state after that is a programming
-// error and ends the program. Code that runs without that entry point (the tests, the benchmarks)
-// gets an owner made on first use that lasts to the end of the process.
+// desktop and SDL itself, the reverse of their start. Using the state after that, or making a
+// second owner, is a programming error and ends the program. Code that runs without that entry
+// point (the tests, the benchmarks) gets an owner made on first use that lasts to the end of the
+// process.
+//
 // What static construction and destruction need is not here: each is made on first use and lasts
 // to the end of the process, so the sound worker and the static topics can use it at any time.
 // Those are the window classes, the module state and the arrow cursor (wnd_classes.cpp), the

@@ -23,6 +23,15 @@ struct {
     bool shutDown = false;
 } g_owner;
 
+// Programming errors, not states to recover from: each would leave a second, empty platform.
+void Refuse(bool wrong, const char* what)
+{
+    if (!wrong)
+        return;
+    std::fprintf(stderr, "Tappy: %s.\n", what);
+    std::abort();
+}
+
 void SetHints()
 {
     // SDL tries X11 first, and through Xwayland no keyboard grab holds a compositor's shortcuts.
@@ -88,10 +97,7 @@ PlatformState::~PlatformState() = default;
 
 PlatformState& Platform()
 {
-    if (g_owner.shutDown) {
-        std::fprintf(stderr, "Tappy: the platform was used after its shut-down.\n");
-        std::abort();
-    }
+    Refuse(g_owner.shutDown, "the platform was used after its shut-down");
     if (!g_owner.live) {
         // Never destroyed: nothing ends a process that has no entry point.
         static PlatformOwner* const fallback = new PlatformOwner();
@@ -107,8 +113,8 @@ Desktop& TheDesktop()
 
 PlatformOwner::PlatformOwner() : m_state(std::make_unique<PlatformState>())
 {
-    if (!g_owner.live)
-        g_owner.live = this;
+    Refuse(g_owner.live || g_owner.shutDown, "a second platform owner was made");
+    g_owner.live = this;
 }
 
 bool PlatformOwner::Start()
@@ -133,8 +139,6 @@ bool PlatformOwner::Start()
 
 PlatformOwner::~PlatformOwner()
 {
-    if (g_owner.live != this)
-        return;
     // Windows first: a CWnd destroyed after SDL_Quit would touch a freed window. The TTF
     // library stays open, since fonts held by static objects are closed after this returns.
     DestroyAllWindows();
