@@ -20,6 +20,7 @@ namespace {
 // The live owner, and whether one has shut down; see backend.h for their life.
 struct {
     tappy::PlatformOwner* live = nullptr;
+    tappy::PlatformState* state = nullptr; // the live owner's, kept for the many calls per key
     bool shutDown = false;
 } g_owner;
 
@@ -97,13 +98,15 @@ PlatformState::~PlatformState() = default;
 
 PlatformState& Platform()
 {
+    if (g_owner.state)
+        return *g_owner.state;
     Refuse(g_owner.shutDown, "the platform was used after its shut-down");
     if (!g_owner.live) {
         // Never destroyed: nothing ends a process that has no entry point.
         static PlatformOwner* const fallback = new PlatformOwner();
         (void)fallback;
     }
-    return g_owner.live->state();
+    return *g_owner.state;
 }
 
 Desktop& TheDesktop()
@@ -115,6 +118,7 @@ PlatformOwner::PlatformOwner() : m_state(std::make_unique<PlatformState>())
 {
     Refuse(g_owner.live || g_owner.shutDown, "a second platform owner was made");
     g_owner.live = this;
+    g_owner.state = m_state.get();
 }
 
 bool PlatformOwner::Start()
@@ -147,8 +151,8 @@ PlatformOwner::~PlatformOwner()
     SoundShutdown();
     m_state->hook.reset();
     m_state->desktop.reset();
+    g_owner = {nullptr, nullptr, true};
     m_state.reset();
-    g_owner = {nullptr, true};
     SDL_Quit();
 }
 
