@@ -21,8 +21,10 @@ constexpr int kPulseCycle = 80;
 
 CPlayWnd::CPlayWnd()
 {
+    // The token is not kept: nothing shuts the pictures' library down before the process ends.
     Gdiplus::GdiplusStartupInput input;
-    Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr);
+    ULONG_PTR token = 0;
+    Gdiplus::GdiplusStartup(&token, &input, nullptr);
     crt::srand(static_cast<unsigned int>(std::time(nullptr)));
     ::StartSoundWorker();
     m_bOwnsWorker = true;

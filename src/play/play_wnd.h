@@ -30,7 +30,6 @@ protected:
     void DecodeNextChoiceAhead();
     void DrawTopicTexts(CDC* pDC, CTopic* topic, RECT& screen);
 
-    ULONG_PTR m_gdiplusToken = 0;
     int m_nLastKey = -1;
     int m_nRepeatTotal = 0;
     bool m_bLoaded = false;

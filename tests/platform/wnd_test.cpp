@@ -92,6 +92,20 @@ TEST(MessageBox, WithoutADisplayTheTextGoesToStandardError)
               std::string::npos);
 }
 
+// A use after the shut-down would otherwise quietly make a second, empty platform.
+TEST(PlatformOwnerDeathTest, UseAfterShutDownEndsTheProgram)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            {
+                tappy::PlatformOwner owner;
+            }
+            tappy::Platform();
+        },
+        "after its shut-down");
+}
+
 // The filter as installed: records what it sees and swallows F12, and Esc while Ctrl is down.
 using Seen = std::tuple<WPARAM, DWORD, DWORD, bool>; // message, key code, flags, Ctrl down
 std::vector<Seen> g_seen;

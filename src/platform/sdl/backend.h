@@ -2,23 +2,26 @@
 // The SDL backend's state, owned by one object, and the calls its files make into each other.
 // Nothing outside src/platform/ (and its tests) sees it.
 //  [X] windows, covers, dialogs, the message loop and the one event translation, on every desktop
-//  [X] the session kind (X11, Wayland, headless, other) decided once, when video starts
+//  [X] the session kind (X11, Wayland, plain) decided once, when video starts, as one desktop
+//      object that does what differs (desktop.h); nothing else asks the kind
 //  [X] surfaces and text, pictures, the mixer
 //  [X] the keyboard filter
-//  [ ] what only X11 can do (the checked grab, the pointer held, covers that refuse the focus,
-//      monitors, lock keys, raising a running instance): x11/, on SDL's own connection
-//  [X] what only Wayland can do (the inhibitor that says whether it was granted, full screen
-//      asked again, idle, a second start's activation): wayland/, on SDL's own connection
 //
-// Order of life: AfxWinMain makes the state (PlatformOwner) before InitInstance and ends it after
-// ExitInstance: windows, then the session (lock keys, instance lock), then sound, then the X11
-// part and SDL itself, the reverse of their start. Code that runs without that entry point (the
-// tests, the benchmarks) gets a state made on first use that lasts to the end of the process.
-// What static construction and destruction need (window classes, resources, the application
-// pointer, the picture cache, the mixer) is not here: each is made on first use and lasts to the
-// end of the process, so the sound worker and the static topics can use it at any time.
+// Order of life: AfxWinMain makes the owner (PlatformOwner) before InitInstance and ends it after
+// ExitInstance: windows, then the session (lock keys, instance lock), then sound, then the
+// desktop and SDL itself, the reverse of their start. Using the state after that, or making a
+// second owner, is a programming error and ends the program. Code that runs without that entry
+// point (the tests, the benchmarks) gets an owner made on first use that lasts to the end of the
+// process.
+//
+// What static construction and destruction need is not here: each is made on first use and lasts
+// to the end of the process, so the sound worker and the static topics can use it at any time.
+// Those are the window classes, the module state and the arrow cursor (wnd_classes.cpp), the
+// resources (resource_registry.cpp), the application pointer (app_sdl.cpp), the stock brush and
+// font (gdi.cpp), the fonts (font_match.cpp) and the mixer (sound_mixer.cpp).
 #include "platform/app.h"
 #include "platform/keymap.h"
+#include "platform/sdl/desktop.h"
 #include "platform/session_rules.h"
 #include "platform/wnd.h"
 
@@ -26,14 +29,9 @@
 
 #include <bitset>
 #include <deque>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
-
-namespace tappy::x11 {
-class Session;
-}
 
 struct WndImpl {
     SDL_Window* window = nullptr;
@@ -47,23 +45,12 @@ struct WndImpl {
     Uint32 background = 0xFFFFFF; // the class brush's colour, 0xRRGGBB
 };
 
-namespace tappy::x11 {
-class Lock;
-}
-namespace tappy::wayland {
-class Canvas;
-class Lock;
-} // namespace tappy::wayland
-
+// The installed filter; the lock itself is the desktop's.
 struct HookImpl {
-    HookImpl();
-    ~HookImpl(); // where the lock's type is complete (keyboard_sdl.cpp)
     HOOKPROC proc = nullptr;
     HWND target = nullptr; // the window that holds the grab
     bool settled = false;  // grab held and focus ours: no re-assertion needed
     SDL_TimerID timer = 0;
-    std::unique_ptr<tappy::x11::Lock> lock; // X11 only: the grabs, the focus and the stacking
-    std::unique_ptr<tappy::wayland::Lock> waylandLock; // Wayland only: what the compositor grants
 };
 
 namespace tappy {
@@ -79,35 +66,22 @@ struct KeyEvent {
     Uint32 timestamp;
 };
 
-// A Wayland window's pixels: what Tappy draws on, and the canvas that shows it.
-struct WindowPixels {
-    ~WindowPixels(); // where the canvas's type is complete (window_surface.cpp)
-    SDL_Surface* surface = nullptr;
-    std::unique_ptr<wayland::Canvas> canvas;
-};
-
 struct PlatformState {
     PlatformState();
     ~PlatformState();
 
-    // Decided once, when video starts; none until then.
-    SessionKind session = SessionKind::none;
-    // On X11: a hidden window whose only use is SDL's X connection, so that the X11 part has it
-    // before the first real window exists and after the last one has gone.
-    SDL_Window* connectionWindow = nullptr;
-    std::unique_ptr<x11::Session> x11;
+    // Made once, when video starts; a plain one with no display until then.
+    std::unique_ptr<Desktop> desktop;
+    bool sessionDecided = false;
     int instanceLockFd = -1;
     std::string instanceLockPath;
-    int raiseFd = -1; // Wayland: where a second start asks this one to come forward
 
     std::vector<HWND> windows; // oldest first; a handle not in it is stale and is ignored
-    // Wayland: each window's pixels, by SDL window id (window_surface.cpp).
-    std::map<Uint32, std::unique_ptr<WindowPixels>> windowPixels;
     HWND focus = nullptr;
 
     std::deque<MSG> posted; // messages made from SDL events, not yet taken by PeekMessageA
 
-    HookImpl* hook = nullptr;
+    std::unique_ptr<HookImpl> hook;
     // Keys whose press the filter swallowed: their release is swallowed too, even if the
     // modifiers changed in between, so the window never sees half a key.
     std::bitset<SDL_NUM_SCANCODES> swallowed;
@@ -116,8 +90,10 @@ struct PlatformState {
     const KeyEvent* judging = nullptr;
 };
 
-// The live state (made on first use when no PlatformOwner made it).
+// The live owner's state (an owner is made on first use when the entry point made none).
 PlatformState& Platform();
+// The session's desktop: a plain one with no display until video has started.
+Desktop& TheDesktop();
 
 // Made by AfxWinMain: Start before InitInstance; the destructor shuts down in reverse order.
 class PlatformOwner {
@@ -129,6 +105,10 @@ public:
     // Video (refused when SDL would fall back to an invisible driver nobody asked for), fonts
     // and sound. False, with a message on standard error, when there is no display.
     bool Start();
+    PlatformState& state() { return *m_state; }
+
+private:
+    std::unique_ptr<PlatformState> m_state;
 };
 
 // Sets the hints that must precede video start-up, starts SDL's video once and decides the
@@ -136,16 +116,6 @@ public:
 bool EnsureVideo();
 // True for a session that puts windows on a real screen (not dummy or offscreen).
 bool VideoHasDisplay();
-// The X11 part, or null when the session is not X11.
-x11::Session* X11();
-// The X window behind an SDL window, 0 when it has none.
-unsigned long X11Window(SDL_Window* window);
-
-// A window's pixels to draw on, and showing them: SDL's window surface, or on Wayland one of
-// Tappy's own (window_surface.cpp). Released at shut-down, before the connection closes.
-SDL_Surface* WindowSurface(SDL_Window* window);
-bool PresentWindowSurface(SDL_Window* window);
-void ReleaseWindowSurfaces();
 
 // Windows (wnd_sdl.cpp).
 bool IsLiveWindow(HWND hwnd);
@@ -157,8 +127,6 @@ HWND FirstInvalidWindow();
 void DestroyAllWindows();
 
 // The keyboard filter and the grab (keyboard_sdl.cpp).
-// Runs the installed low-level filter on a key event; true when it swallows the event.
-bool RunKeyboardFilter(const KeyEvent& key);
 // Event type of the grab re-assertion tick (an SDL user event), registered on first use.
 Uint32 GrabTickEvent();
 void OnGrabTick();
@@ -172,16 +140,8 @@ void OnWindowResized(HWND hwnd);
 void OnWindowDestroyed(HWND hwnd);
 // A window the program hides is not held on the screen.
 void OnWindowHidden(HWND hwnd);
-// Before a covering window or a cover is first shown: true when it is now the server's own
-// (override-redirect on X11), placed where it was created and never managed by a window manager,
-// so it needs no full-screen state.
-bool PrepareLockWindow(SDL_Window* window);
-// Every window-system event SDL passes on (on X11 every raw XEvent for Tappy's windows), before
-// anything else looks at it.
-void OnSystemEvent(const SDL_SysWMmsg* msg);
 
-// The monitors, from XRandR on X11 (so that one X screen split into monitors counts as
-// several), else SDL's displays; PlayArea is the one the covering window goes on, and window
+// The desktop's monitors; PlayArea is the one the covering window goes on, and window
 // coordinates count from its origin (session_sdl.cpp).
 std::vector<MonitorRect> Monitors();
 MonitorRect PlayArea();

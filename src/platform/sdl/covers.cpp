@@ -1,27 +1,7 @@
 // The covers over other monitors, in one place: while a covering window is shown, every other
 // monitor gets a plain window in its background colour, so a child sees no other program there.
-// On X11 a cover never takes the focus and the server keeps it painted (x11/x11_session.h).
+// How a cover is made the server's, refuses the focus and is painted is the desktop's.
 #include "platform/sdl/backend.h"
-#include "platform/x11/x11_session.h"
-
-namespace {
-
-void PaintCover(SDL_Window* cover, Uint32 color)
-{
-    tappy::x11::Session* x11 = tappy::X11();
-    if (const Window xwindow = tappy::X11Window(cover); x11 && xwindow) {
-        x11->PaintCover(xwindow, color);
-        return;
-    }
-    if (SDL_Surface* surface = tappy::WindowSurface(cover)) {
-        SDL_FillRect(
-            surface, nullptr,
-            SDL_MapRGB(surface->format, (color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF));
-        tappy::PresentWindowSurface(cover);
-    }
-}
-
-} // namespace
 
 namespace tappy {
 
@@ -52,21 +32,17 @@ void MakeCovers(HWND hwnd)
 {
     DestroyCovers(hwnd);
     const std::vector<MonitorRect> monitors = Monitors();
-    // A Wayland client cannot place a window; only full screen puts it on the output SDL finds
-    // at its position, before it is first shown (so it never lands tiled on the play output).
-    Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR;
-    if (Platform().session == SessionKind::wayland)
-        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    Desktop& desktop = TheDesktop();
+    const Uint32 flags =
+        SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR | desktop.CoverFlags();
     for (const MonitorRect& r : CoverRects(monitors, PlayMonitor(monitors))) {
         SDL_Window* cover = SDL_CreateWindow("", r.x, r.y, r.w, r.h, flags);
         if (!cover)
             continue;
-        PrepareLockWindow(cover);
-        if (x11::Session* x11 = X11(); x11 && X11Window(cover))
-            x11->RefuseFocus(X11Window(cover));
+        desktop.PrepareCover(cover);
         SDL_ShowWindow(cover);
         hwnd->covers.push_back(cover);
-        PaintCover(cover, hwnd->background);
+        desktop.PaintCover(cover, hwnd->background);
     }
 }
 
@@ -89,7 +65,7 @@ void RepaintCover(Uint32 windowId)
     for (HWND hwnd : Platform().windows)
         for (SDL_Window* cover : hwnd->covers)
             if (SDL_GetWindowID(cover) == windowId)
-                PaintCover(cover, hwnd->background);
+                TheDesktop().PaintCover(cover, hwnd->background);
 }
 
 } // namespace tappy

@@ -5,7 +5,7 @@
 #include "platform/app.h"
 #include "platform/sdl/backend.h"
 #include "platform/sdl/font_match.h"
-#include "platform/sdl/resources.h"
+#include "platform/sdl/resource_registry.h"
 
 #include <SDL_ttf.h>
 
@@ -132,7 +132,7 @@ void DrawIcon(SDL_Surface* s, int resourceId, const SDL_Rect& r)
 
 void Render(SDL_Window* window, const tappy::dialog::Template& t)
 {
-    SDL_Surface* s = tappy::WindowSurface(window);
+    SDL_Surface* s = tappy::TheDesktop().WindowSurface(window);
     if (!s)
         return;
     TTF_Font* font = OpenDialogFont();
@@ -152,7 +152,7 @@ void Render(SDL_Window* window, const tappy::dialog::Template& t)
     }
     if (font)
         TTF_CloseFont(font);
-    tappy::PresentWindowSurface(window);
+    tappy::TheDesktop().PresentWindowSurface(window);
 }
 
 // The pixel size of a template's client area, from the dialog font's base units.

@@ -1,6 +1,8 @@
 // The message loop and the one event translation: every SDL event becomes a window message here,
-// and no other file reads SDL events. The loop blocks in SDL_WaitEvent, so an idle Tappy uses no
-// CPU. A key is looked up once into a KeyEvent, which the keyboard filter judges
+// and no other file reads SDL events. The one other look at them is the watch below, which must
+// see each window-system event as SDL reads it, before SDL handles it; it hands the event to the
+// desktop and reads nothing from the queue. The loop blocks in SDL_WaitEvent, so an idle Tappy
+// uses no CPU. A key is looked up once into a KeyEvent, which the keyboard filter judges here
 // and from which the window's key message is made. WM_PAINT is made only when no other event
 // waits, so a flood of key presses coalesces into few paints.
 #include "platform/sdl/backend.h"
@@ -29,6 +31,43 @@ LPARAM PackPoint(int x, int y)
 {
     return MAKELPARAM(static_cast<WORD>(static_cast<std::int16_t>(x)),
                       static_cast<WORD>(static_cast<std::int16_t>(y)));
+}
+
+// On X11 a key the lock redirects must be moved in Xlib's queue before SDL reads it (see
+// x11::Lock::RedirectKey).
+int WatchSystemEvent(void* /*userdata*/, SDL_Event* event)
+{
+    if (event->type == SDL_SYSWMEVENT && event->syswm.msg)
+        tappy::TheDesktop().OnSystemEventRead(*event->syswm.msg);
+    return 1;
+}
+
+// Runs the installed low-level filter on a key event; true when it swallows the event. A key
+// whose press was swallowed has its release swallowed too, so the window never sees half a key.
+bool RunKeyboardFilter(const tappy::KeyEvent& key)
+{
+    tappy::PlatformState& state = tappy::Platform();
+    const SDL_Scancode sc = key.scancode;
+    const bool inRange = sc >= 0 && sc < SDL_NUM_SCANCODES;
+    bool swallowed = false;
+    if (state.hook && state.hook->proc) {
+        KBDLLHOOKSTRUCT record = tappy::FilterRecordFor(key.key, key.up, key.mod, key.timestamp);
+        state.judging = &key;
+        swallowed = state.hook->proc(HC_ACTION, tappy::FilterMessageFor(key.key, key.up, key.mod),
+                                     reinterpret_cast<LPARAM>(&record)) != 0;
+        state.judging = nullptr;
+    }
+    if (!inRange)
+        return swallowed;
+    if (key.up) {
+        swallowed = swallowed || state.swallowed[sc];
+        state.swallowed[sc] = false;
+    } else if (swallowed) {
+        state.swallowed[sc] = true;
+    } else if (!key.repeat) {
+        state.swallowed[sc] = false;
+    }
+    return swallowed;
 }
 
 void TranslateWindowEvent(const SDL_WindowEvent& event)
@@ -74,7 +113,7 @@ void TranslateKeyEvent(const SDL_KeyboardEvent& event)
                               event.keysym.mod,
                               event.timestamp};
     // The filter sees every key first, before any window, as a low-level hook does.
-    if (tappy::RunKeyboardFilter(key))
+    if (RunKeyboardFilter(key))
         return;
     const tappy::KeyMessage msg = tappy::KeyMessageFor(key.key, key.up, key.repeat, key.mod);
     Post(tappy::KeyboardTarget(), msg.message, msg.wParam, msg.lParam);
@@ -106,7 +145,8 @@ void TranslateEvent(const SDL_Event& event)
     case SDL_SYSWMEVENT:
         // The one place where the window system's own events (on X11 every raw XEvent for
         // Tappy's windows) reach the backends.
-        tappy::OnSystemEvent(event.syswm.msg);
+        if (event.syswm.msg)
+            tappy::TheDesktop().OnSystemEvent(*event.syswm.msg);
         break;
     default:
         if (event.type == tappy::GrabTickEvent())
@@ -116,6 +156,12 @@ void TranslateEvent(const SDL_Event& event)
 }
 
 } // namespace
+
+void tappy::WatchSystemEvents()
+{
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+    SDL_AddEventWatch(WatchSystemEvent, nullptr);
+}
 
 BOOL PeekMessageA(MSG* msg, HWND /*hwnd*/, UINT /*filterMin*/, UINT /*filterMax*/, UINT removeMsg)
 {
@@ -175,4 +221,43 @@ int CWinApp::Run()
             SDL_Delay(50); // an SDL error must not turn into a busy loop
     }
     return 0;
+}
+
+short GetAsyncKeyState(int vKey)
+{
+    const tappy::KeyEvent* judging = tappy::Platform().judging;
+    const Uint16 mod = judging ? judging->mod : static_cast<Uint16>(SDL_GetModState());
+    Uint16 mask = 0;
+    switch (vKey) {
+    case VK_CONTROL:
+        mask = KMOD_CTRL;
+        break;
+    case VK_LCONTROL:
+        mask = KMOD_LCTRL;
+        break;
+    case VK_RCONTROL:
+        mask = KMOD_RCTRL;
+        break;
+    case VK_SHIFT:
+        mask = KMOD_SHIFT;
+        break;
+    case VK_LSHIFT:
+        mask = KMOD_LSHIFT;
+        break;
+    case VK_RSHIFT:
+        mask = KMOD_RSHIFT;
+        break;
+    case VK_MENU:
+        mask = KMOD_ALT;
+        break;
+    case VK_LMENU:
+        mask = KMOD_LALT;
+        break;
+    case VK_RMENU:
+        mask = KMOD_RALT;
+        break;
+    default:
+        return 0;
+    }
+    return (mod & mask) ? static_cast<short>(0x8000) : static_cast<short>(0);
 }

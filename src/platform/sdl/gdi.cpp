@@ -117,7 +117,7 @@ BOOL BitBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWOR
     if (SDL_BlitSurface(src->surface, &from, dst->surface, &to) != 0)
         return FALSE;
     if (dst->window)
-        return tappy::PresentWindowSurface(dst->window);
+        return tappy::TheDesktop().PresentWindowSurface(dst->window);
     return TRUE;
 }
 

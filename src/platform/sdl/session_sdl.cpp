@@ -1,14 +1,10 @@
 // The platform's owner and the desktop session: video start-up and the session kind, decided
-// once; the X11 part on SDL's own connection; the monitors; the one-instance lock; the screen
-// saver; the platform's start-up and shut-down in one place.
+// once as the desktop object; the monitors; the one-instance lock; the screen saver; the
+// platform's start-up and shut-down in one place.
 #include "platform/sdl/backend.h"
 #include "platform/session.h"
 #include "platform/sound.h"
-#include "platform/wayland/wayland_lock.h"
-#include "platform/x11/x11_lock.h"
-#include "platform/x11/x11_session.h"
 
-#include <SDL_syswm.h>
 #include <SDL_ttf.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -21,8 +17,21 @@
 
 namespace {
 
-// The owner's state; see backend.h for its life.
-tappy::PlatformState* g_platform = nullptr;
+// The live owner, and whether one has shut down; see backend.h for their life.
+struct {
+    tappy::PlatformOwner* live = nullptr;
+    tappy::PlatformState* state = nullptr; // the live owner's, kept for the many calls per key
+    bool shutDown = false;
+} g_owner;
+
+// Programming errors, not states to recover from: each would leave a second, empty platform.
+void Refuse(bool wrong, const char* what)
+{
+    if (!wrong)
+        return;
+    std::fprintf(stderr, "Tappy: %s.\n", what);
+    std::abort();
+}
 
 void SetHints()
 {
@@ -45,34 +54,6 @@ void SetHints()
     SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
     // One close request would otherwise arrive twice (as a window close and as a quit).
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-}
-
-// SDL hands out its X connection only through a window. This one is never shown; it exists so
-// that the monitors can be read before the first window is made, and the lock keys put back
-// after the last one has gone, without a second connection.
-void AttachX11(tappy::PlatformState& state)
-{
-    state.connectionWindow = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_HIDDEN);
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (state.connectionWindow && SDL_GetWindowWMInfo(state.connectionWindow, &info) &&
-        info.subsystem == SDL_SYSWM_X11)
-        state.x11 = std::make_unique<tappy::x11::Session>(info.info.x11.display);
-}
-
-std::vector<tappy::MonitorRect> SdlMonitors()
-{
-    std::vector<tappy::MonitorRect> out;
-    const int count = SDL_GetNumVideoDisplays();
-    for (int i = 0; i < count; ++i) {
-        SDL_Rect bounds{};
-        SDL_DisplayMode mode{};
-        if (SDL_GetDisplayBounds(i, &bounds) != 0 || SDL_GetDesktopDisplayMode(i, &mode) != 0)
-            continue;
-        // SDL puts the primary display first.
-        out.push_back(tappy::MonitorRect{bounds.x, bounds.y, mode.w, mode.h, i == 0});
-    }
-    return out;
 }
 
 // Another user's file, or a link planted in /tmp, must not decide for us: then no check is made.
@@ -112,19 +93,32 @@ std::string RaisePath(const tappy::PlatformState& state)
 
 namespace tappy {
 
-PlatformState::PlatformState() = default;
+PlatformState::PlatformState() : desktop(MakeDesktop(SessionKind::none)) {}
 PlatformState::~PlatformState() = default;
 
 PlatformState& Platform()
 {
-    if (!g_platform)
-        g_platform = new PlatformState();
-    return *g_platform;
+    if (g_owner.state)
+        return *g_owner.state;
+    Refuse(g_owner.shutDown, "the platform was used after its shut-down");
+    if (!g_owner.live) {
+        // Never destroyed: nothing ends a process that has no entry point.
+        static PlatformOwner* const fallback = new PlatformOwner();
+        (void)fallback;
+    }
+    return *g_owner.state;
 }
 
-PlatformOwner::PlatformOwner()
+Desktop& TheDesktop()
 {
-    Platform();
+    return *Platform().desktop;
+}
+
+PlatformOwner::PlatformOwner() : m_state(std::make_unique<PlatformState>())
+{
+    Refuse(g_owner.live || g_owner.shutDown, "a second platform owner was made");
+    g_owner.live = this;
+    g_owner.state = m_state.get();
 }
 
 bool PlatformOwner::Start()
@@ -152,18 +146,13 @@ PlatformOwner::~PlatformOwner()
     // Windows first: a CWnd destroyed after SDL_Quit would touch a freed window. The TTF
     // library stays open, since fonts held by static objects are closed after this returns.
     DestroyAllWindows();
-    ReleaseWindowSurfaces();
+    m_state->desktop->ReleaseWindowSurfaces();
     EndSession();
     SoundShutdown();
-    PlatformState* state = g_platform;
-    g_platform = nullptr;
-    if (state) {
-        state->x11.reset();
-        if (state->connectionWindow)
-            SDL_DestroyWindow(state->connectionWindow);
-        delete state->hook;
-        delete state;
-    }
+    m_state->hook.reset();
+    m_state->desktop.reset();
+    g_owner = {nullptr, nullptr, true};
+    m_state.reset();
     SDL_Quit();
 }
 
@@ -175,56 +164,23 @@ bool EnsureVideo()
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             return false;
     }
-    if (state.session != SessionKind::none)
-        return true;
-    state.session = SessionKindForDriver(SDL_GetCurrentVideoDriver());
-    if (state.session == SessionKind::x11) {
-        AttachX11(state);
-        // After SDL's video has started, so that SDL's own handler (which ends the program on
-        // any error) is replaced: no X error may end the lock.
-        x11::InstallErrorHandler();
-        // The keyboard lock watches X11 events as they happen (see keyboard_sdl.cpp).
-        SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
-    }
-    if (state.session == SessionKind::wayland) {
-        // SDL's grab would make a second shortcuts inhibitor beside the lock's own, which the
-        // compositor ends the connection for.
-        SDL_SetHint(SDL_HINT_GRAB_KEYBOARD, "0");
+    if (!state.sessionDecided) {
+        state.sessionDecided = true;
+        state.desktop = MakeDesktop(SessionKindForDriver(SDL_GetCurrentVideoDriver()));
     }
     return true;
 }
 
 bool VideoHasDisplay()
 {
-    const SessionKind kind = Platform().session;
-    return SDL_WasInit(SDL_INIT_VIDEO) && kind != SessionKind::none &&
-           kind != SessionKind::headless;
-}
-
-x11::Session* X11()
-{
-    return Platform().x11.get();
-}
-
-unsigned long X11Window(SDL_Window* window)
-{
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!X11() || !window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
-        return 0;
-    return info.info.x11.window;
+    return SDL_WasInit(SDL_INIT_VIDEO) && TheDesktop().HasDisplay();
 }
 
 std::vector<MonitorRect> Monitors()
 {
     if (!EnsureVideo())
         return {};
-    if (x11::Session* x11 = X11()) {
-        std::vector<MonitorRect> monitors = x11->Monitors();
-        if (PlayMonitor(monitors) >= 0)
-            return monitors;
-    }
-    return SdlMonitors();
+    return TheDesktop().Monitors();
 }
 
 MonitorRect PlayArea()
@@ -237,13 +193,7 @@ MonitorRect PlayArea()
 void EndSession()
 {
     PlatformState& state = Platform();
-    if (state.x11)
-        state.x11->RestoreLockKeys();
-    if (state.raiseFd >= 0) {
-        close(state.raiseFd);
-        unlink(RaisePath(state).c_str());
-        state.raiseFd = -1;
-    }
+    state.desktop->EndSession();
     if (state.instanceLockFd >= 0) {
         // Not removed: a start racing this exit may already hold the same file open.
         close(state.instanceLockFd);
@@ -262,10 +212,7 @@ bool ClaimDesktopSession(const char* title)
     tappy::PlatformState& state = tappy::Platform();
     switch (ClaimInstanceLock(state)) {
     case Claim::taken:
-        if (state.x11)
-            state.x11->RaiseTitled(title);
-        else if (state.session == tappy::SessionKind::wayland)
-            tappy::wayland::SendRaise(RaisePath(state), tappy::wayland::ActivationToken());
+        state.desktop->RaiseRunning(title, RaisePath(state));
         std::fprintf(stderr,
                      "%s is already running on this display; it has been brought to the "
                      "front.\n",
@@ -276,17 +223,15 @@ bool ClaimDesktopSession(const char* title)
                              "starting anyway.\n");
         break;
     case Claim::mine:
-        if (state.session == tappy::SessionKind::wayland)
-            state.raiseFd = tappy::wayland::ListenForRaise(RaisePath(state));
+        state.desktop->ListenForRaise(RaisePath(state));
         break;
     }
-    if (state.x11)
-        state.x11->RememberLockKeys();
+    state.desktop->RememberLockKeys();
     // SDL already suspends the X screen saver (and DPMS with it) and inhibits it over D-Bus at
     // start unless told otherwise; said here so that no hint can quietly turn it back on.
     SDL_DisableScreenSaver();
-    const std::string notice = tappy::WaylandNotice(std::getenv("WAYLAND_DISPLAY"),
-                                                    std::getenv("XDG_SESSION_TYPE"), state.session);
+    const std::string notice = tappy::WaylandNotice(
+        std::getenv("WAYLAND_DISPLAY"), std::getenv("XDG_SESSION_TYPE"), state.desktop->kind());
     if (!notice.empty())
         std::fprintf(stderr, "%s\n", notice.c_str());
     return true;

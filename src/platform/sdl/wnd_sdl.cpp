@@ -3,7 +3,7 @@
 // window is destroyed.
 #include "platform/sdl/backend.h"
 #include "platform/sdl/gdi_internal.h"
-#include "platform/sdl/resources.h"
+#include "platform/sdl/resource_registry.h"
 #include "platform/sdl/wnd_classes.h"
 
 #include <algorithm>
@@ -113,7 +113,7 @@ BOOL CWnd::CreateEx(DWORD /*dwExStyle*/, const char* lpszClassName, const char* 
                          height >= GetSystemMetrics(SM_CYSCREEN);
     // A screen-covering window that cannot be drawn would leave the toy running unseen (SDL
     // has no surface for it on some Wayland setups); it is not made, and the program says so.
-    if (impl->coversScreen && !tappy::WindowSurface(window)) {
+    if (impl->coversScreen && !tappy::TheDesktop().WindowSurface(window)) {
         std::fprintf(stderr, "Tappy: cannot draw its window: %s\n", SDL_GetError());
         SDL_DestroyWindow(window);
         delete impl;
@@ -149,7 +149,7 @@ BOOL CWnd::ShowWindow(int nCmdShow)
     }
     if (!wasVisible) {
         // A covering window the lock makes the server's is already where it was created.
-        const bool placed = m_hWnd->coversScreen && tappy::PrepareLockWindow(window);
+        const bool placed = m_hWnd->coversScreen && tappy::TheDesktop().PrepareLockWindow(window);
         SDL_ShowWindow(window);
         if (m_hWnd->coversScreen) {
             if (!placed)
@@ -252,7 +252,7 @@ HDC WindowDC(CWnd* wnd)
     auto* dc = new (std::nothrow) DeviceContext();
     if (!dc)
         return nullptr;
-    dc->surface = tappy::WindowSurface(window);
+    dc->surface = tappy::TheDesktop().WindowSurface(window);
     dc->window = window;
     dc->font = GetStockObject(SYSTEM_FONT);
     return dc;

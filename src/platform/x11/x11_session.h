@@ -1,13 +1,13 @@
 #pragma once
 // What only an X11 session lets Tappy do, on the display connection that SDL opened (Tappy opens
 // no connection of its own):
-//  [ ] the grabs, the focus and the stacking: the lock's (x11_lock.h)
 //  [X] covers over other monitors that never take the focus and that the server repaints
 //  [X] the monitors of one X screen split into several (XRandR 1.5)
 //  [X] Caps Lock, Num Lock and Scroll Lock read at start and put back at exit
 //  [X] bringing a running instance's window to the front, found by its title
-//  [ ] the screen saver: SDL suspends it on every driver (sdl/session_sdl.cpp)
-//  [ ] the one-instance lock file: not X's, the same on every session (sdl/session_sdl.cpp)
+// Not here: the grabs, the focus and the stacking are the lock's (x11_lock.h); the screen saver
+// (SDL suspends it on every driver) and the one-instance lock file are the same on every session
+// (sdl/session_sdl.cpp).
 // Rectangles are in pixels in the X screen's coordinates, origin top-left.
 #include "platform/session_rules.h"
 

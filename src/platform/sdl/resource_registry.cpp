@@ -1,4 +1,4 @@
-#include "platform/sdl/resources.h"
+#include "platform/sdl/resource_registry.h"
 
 #include "platform/wnd.h"
 

@@ -1,0 +1,187 @@
+// The Wayland desktop, on SDL's own connection: the lock (the shortcuts inhibitor that says
+// whether it was granted, full screen asked again, idle), window pixels of Tappy's own shown
+// through shared memory (wayland/canvas.h), covers put on their outputs by full screen, and a
+// second start's activation.
+#include "platform/sdl/backend.h"
+#include "platform/sdl/desktop.h"
+#include "platform/wayland/canvas.h"
+#include "platform/wayland/wayland_lock.h"
+
+#include <SDL_syswm.h>
+#include <unistd.h>
+
+#include <map>
+#include <new>
+
+namespace tappy {
+
+namespace {
+
+wl_surface* WaylandSurface(SDL_Window* window)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_WAYLAND)
+        return nullptr;
+    return info.info.wl.surface;
+}
+
+// A window's pixels: what Tappy draws on, and the canvas that shows it.
+struct WindowPixels {
+    ~WindowPixels() { SDL_FreeSurface(surface); }
+    SDL_Surface* surface = nullptr;
+    std::unique_ptr<wayland::Canvas> canvas;
+};
+
+class WaylandDesktop final : public Desktop {
+public:
+    WaylandDesktop()
+    {
+        // SDL's grab would make a second shortcuts inhibitor beside the lock's own, which the
+        // compositor ends the connection for.
+        SDL_SetHint(SDL_HINT_GRAB_KEYBOARD, "0");
+    }
+    ~WaylandDesktop() override { EndSession(); }
+    WaylandDesktop(const WaylandDesktop&) = delete;
+    WaylandDesktop& operator=(const WaylandDesktop&) = delete;
+
+    SessionKind kind() const override { return SessionKind::wayland; }
+    bool HasDisplay() const override { return true; }
+    bool CanLock() const override { return true; }
+    std::optional<LockHold> HoldLock(const WndImpl& target) override;
+    void ReleaseLock() override { m_lock.reset(); }
+    void OnLockTick() override
+    {
+        if (m_lock)
+            m_lock->Report();
+    }
+    void OnFocus(SDL_Window* window, bool gained) override
+    {
+        if (m_lock && gained)
+            m_lock->OnFocusGained(WaylandSurface(window));
+        else if (m_lock)
+            m_lock->OnFocusLost(WaylandSurface(window));
+    }
+    void OnResized(SDL_Window* window) override;
+    // A client cannot place a window; only full screen puts a cover on the output SDL finds at
+    // its position, before it is first shown (so it never lands tiled on the play output).
+    Uint32 CoverFlags() const override { return SDL_WINDOW_FULLSCREEN_DESKTOP; }
+    SDL_Surface* WindowSurface(SDL_Window* window) override;
+    bool PresentWindowSurface(SDL_Window* window) override;
+    void ReleaseWindowSurfaces() override { m_pixels.clear(); }
+    void RaiseRunning(const char* /*title*/, const std::string& raisePath) override
+    {
+        wayland::SendRaise(raisePath, wayland::ActivationToken());
+    }
+    void ListenForRaise(const std::string& raisePath) override
+    {
+        m_raisePath = raisePath;
+        m_raiseFd = wayland::ListenForRaise(raisePath);
+    }
+    void EndSession() override
+    {
+        if (m_raiseFd >= 0) {
+            close(m_raiseFd);
+            unlink(m_raisePath.c_str());
+            m_raiseFd = -1;
+        }
+    }
+
+private:
+    std::unique_ptr<wayland::Lock> m_lock;
+    // Each window's pixels, by SDL window id.
+    std::map<Uint32, std::unique_ptr<WindowPixels>> m_pixels;
+    int m_raiseFd = -1; // where a second start asks this one to come forward
+    std::string m_raisePath;
+};
+
+// The lock asks the compositor to inhibit its shortcuts and learns the answer on the safety tick.
+std::optional<LockHold> WaylandDesktop::HoldLock(const WndImpl& target)
+{
+    if (!m_lock) {
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        if (!SDL_GetWindowWMInfo(target.window, &info) || info.subsystem != SDL_SYSWM_WAYLAND)
+            return std::nullopt;
+        m_lock.reset(new (std::nothrow) wayland::Lock(info.info.wl.display, info.info.wl.surface,
+                                                      info.info.wl.xdg_toplevel));
+        if (!m_lock)
+            return std::nullopt;
+        // The pointer is not confined: every other output shows a cover, which holds the
+        // shortcuts as the play window does, so there is nothing else to reach; and on sway
+        // 1.7 a confined pointer stopped the other outputs from being drawn, leaving the
+        // covers blank.
+        for (SDL_Window* cover : target.covers)
+            m_lock->AddCover(WaylandSurface(cover));
+    }
+    m_lock->SetCoversShown(!target.covers.empty());
+    if (m_raiseFd >= 0) {
+        std::string token;
+        if (wayland::ReceiveRaise(m_raiseFd, token))
+            m_lock->Activate(token);
+    }
+    m_lock->Tick();
+    return LockHold{m_lock->status().shortcuts == wayland::Shortcuts::held, true};
+}
+
+// A compositor that drops full screen sends the window its new, smaller size.
+void WaylandDesktop::OnResized(SDL_Window* window)
+{
+    if (!m_lock)
+        return;
+    const MonitorRect area = PlayArea();
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window, &w, &h);
+    if (w != area.w || h != area.h)
+        m_lock->AskFullScreen();
+}
+
+SDL_Surface* WaylandDesktop::WindowSurface(SDL_Window* window)
+{
+    if (!window)
+        return nullptr;
+    // Entries of windows SDL has destroyed go: each window is destroyed in one of several
+    // places, and an id is never given twice.
+    for (auto it = m_pixels.begin(); it != m_pixels.end();)
+        it = SDL_GetWindowFromID(it->first) ? std::next(it) : m_pixels.erase(it);
+    std::unique_ptr<WindowPixels>& pixels = m_pixels[SDL_GetWindowID(window)];
+    if (!pixels) {
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_WAYLAND)
+            return nullptr;
+        pixels.reset(new (std::nothrow) WindowPixels());
+        if (!pixels)
+            return nullptr;
+        pixels->canvas.reset(new (std::nothrow)
+                                 wayland::Canvas(info.info.wl.display, info.info.wl.surface));
+    }
+    // As SDL does with its own: a window of another size gets a new, blank surface.
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window, &w, &h);
+    if (pixels->surface && (pixels->surface->w != w || pixels->surface->h != h)) {
+        SDL_FreeSurface(pixels->surface);
+        pixels->surface = nullptr;
+    }
+    if (!pixels->surface)
+        pixels->surface = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_RGB888);
+    return pixels->surface;
+}
+
+bool WaylandDesktop::PresentWindowSurface(SDL_Window* window)
+{
+    const auto it = m_pixels.find(SDL_GetWindowID(window));
+    if (it == m_pixels.end() || !it->second->surface || !it->second->canvas)
+        return false;
+    const SDL_Surface* s = it->second->surface;
+    return it->second->canvas->Present(s->pixels, s->pitch, s->w, s->h);
+}
+
+} // namespace
+
+std::unique_ptr<Desktop> MakeWaylandDesktop()
+{
+    return std::make_unique<WaylandDesktop>();
+}
+
+} // namespace tappy
