@@ -3,4 +3,5 @@ tappy_add_test(platform_codec_test
     LIBS tappy_codec)
 tappy_add_test(platform_picture_store_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/picture_store_test.cpp
-    LIBS tappy_codec)
+    LIBS tappy_codec
+    LABELS tsan)

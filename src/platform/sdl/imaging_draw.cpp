@@ -143,10 +143,9 @@ void ImagingForget(GpImage* image)
     codec::Store().Forget(image->id);
 }
 
-void ImagingVerifyInBackground(GpImage* const* images, int count, int width, int height)
+void ImagingVerifyInBackground(GpImage* const* images, int count, int, int)
 {
-    if (width > 0 && height > 0)
-        codec::Store().Verify(JobsFor(images, count));
+    codec::Store().Verify(JobsFor(images, count));
 }
 
 void ImagingDecodeAhead(GpImage* const* images, int count, int width, int height)
