@@ -5,6 +5,7 @@
 //  [ ] anything else of GDI+ (no encoders, no metadata, no transforms)
 // Loading reads only the file's header, so a folder of photos loads fast; the pixels are
 // decoded ahead of the draw and kept in a small cache (see codec/picture_store.h for its bound).
+// The picture store is the one record of a picture that does not decode.
 #include "platform/win_types.h"
 
 struct GpImage;
@@ -62,7 +63,9 @@ GpStatus GdipDeleteGraphics(GpGraphics* graphics);
 
 // Tappy's own additions, for pictures that are ready before they are drawn. The size is the
 // surface they will be drawn on (the screen).
-// Checks each picture in the background, at low priority; see ImagingDoesNotDecode.
+// Checks each picture in the background, at low priority, remembering the verdicts between
+// runs so that an unchanged picture is checked once; see ImagingDoesNotDecode. A check reads the
+// whole file but makes no picture, so it needs no size.
 void ImagingVerifyInBackground(GpImage* const* images, int count, int width, int height);
 // Decodes these pictures ahead in the background, most likely first; replaces the last set.
 void ImagingDecodeAhead(GpImage* const* images, int count, int width, int height);

@@ -1,5 +1,5 @@
 // Decoding a picture under the pixel budget, reduced to a small screen, whether or not its
-// header would have been accepted at load.
+// header would have been accepted at load; and the background check's cheaper pass over it.
 #include "platform/codec/codec.h"
 
 #include <cstddef>
@@ -13,5 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (picture.width > 320 || picture.height > 240 ||
          picture.pixels.size() != static_cast<std::size_t>(picture.width) * picture.height))
         __builtin_trap(); // a decoded picture is always within the box it was fitted to
+    codec::Size shown;
+    if (codec::Check(file, &shown) && !codec::WithinBudget(shown.width, shown.height))
+        __builtin_trap();
     return 0;
 }

@@ -109,7 +109,7 @@ TEST(ImagingDraw, UndecodablePictureDrawsNothing)
     auto* image = new GpImage;
     image->path = tmp.dir() + "garbage.png";
     EXPECT_NE(Draw(c, image, 0, 0, 20, 20), Gdiplus::Ok);
-    EXPECT_TRUE(image->decodeFailed);
+    EXPECT_TRUE(ImagingDoesNotDecode(image));
     EXPECT_NE(Draw(c, image, 0, 0, 20, 20), Gdiplus::Ok);
     EXPECT_EQ(c.BoxOf(NotWhite).right, 0);
     GdipDisposeImage(image);

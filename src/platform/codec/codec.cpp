@@ -113,6 +113,13 @@ bool Reducer::Begin(const RawSize& size, bool bottomUp, bool premultiplied)
     m_orientation = size.orientation >= 1 && size.orientation <= 8 ? size.orientation : 1;
     m_bottomUp = bottomUp;
     m_premultiplied = premultiplied;
+    m_pushed = 0;
+    m_visible = false;
+    if (m_checkOnly) {
+        m_tw = m_th = 1;
+        m_row.assign(m_w, 0);
+        return true;
+    }
     const bool turned = m_orientation >= 5;
     const double ow = turned ? m_h : m_w, oh = turned ? m_w : m_h;
     const double scale = std::min(m_fitW / ow, m_fitH / oh);
@@ -128,7 +135,6 @@ bool Reducer::Begin(const RawSize& size, bool bottomUp, bool premultiplied)
     m_line.assign(static_cast<std::size_t>(m_tw) * 4, 0);
     m_acc[0].assign(m_line.size(), 0);
     m_acc[1].assign(m_line.size(), 0);
-    m_pushed = 0;
     m_accRow = 0;
     m_opaque = true;
     return true;
@@ -138,6 +144,12 @@ void Reducer::PushRow(const std::uint32_t* row)
 {
     if (static_cast<std::uint32_t>(m_pushed) >= m_h)
         return;
+    if (m_checkOnly) {
+        for (std::uint32_t x = 0; !m_visible && x < m_w; ++x)
+            m_visible = (row[x] >> 24) != 0;
+        ++m_pushed;
+        return;
+    }
     // Across: output column x covers source [x*w, (x+1)*w) in units of 1/tw source pixels.
     const std::uint64_t w = m_w, tw = static_cast<std::uint64_t>(m_tw);
     std::uint64_t* line = m_line.data();
@@ -209,6 +221,11 @@ bool Reducer::Finish(Picture* out)
 {
     if (m_tw <= 0 || static_cast<std::uint32_t>(m_pushed) != m_h)
         return false;
+    if (m_checkOnly) {
+        out->width = out->height = 1;
+        out->pixels.assign(1, m_visible ? 0xFF000000u : 0u);
+        return true;
+    }
     for (; m_accRow < m_th; ++m_accRow) {
         EmitRow(m_accRow);
         std::swap(m_acc[0], m_acc[1]);
@@ -346,9 +363,9 @@ FileHeader ReadFileHeader(const Source& file)
     return header;
 }
 
-bool Decode(const Source& file, int fitW, int fitH, Picture* out)
+namespace {
+bool DecodeInto(const Source& file, Reducer& r, int fitW, int fitH, Picture* out)
 {
-    Reducer r(fitW, fitH);
     bool ok = false;
     switch (Sniff(file)) {
     case Format::Png:
@@ -383,5 +400,24 @@ bool Decode(const Source& file, int fitW, int fitH, Picture* out)
     // A picture with no visible pixel (damaged run-length data, say) would be an empty scene.
     return std::any_of(out->pixels.begin(), out->pixels.end(),
                        [](std::uint32_t p) { return (p >> 24) != 0; });
+}
+} // namespace
+
+bool Decode(const Source& file, int fitW, int fitH, Picture* out)
+{
+    Reducer r(fitW, fitH);
+    return DecodeInto(file, r, fitW, fitH, out);
+}
+
+bool Check(const Source& file, Size* size)
+{
+    // A box of one pixel makes JPEG and WebP decode at their smallest scale.
+    Reducer r = Reducer::CheckOnly();
+    Picture one;
+    const auto shown = SizeOf(file);
+    if (!shown || !DecodeInto(file, r, 1, 1, &one))
+        return false;
+    *size = *shown;
+    return true;
 }
 } // namespace codec

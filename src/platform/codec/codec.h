@@ -95,4 +95,10 @@ struct Picture {
 // its aspect ratio), and turned upright. False when it does not decode, and when no pixel of it
 // would show (wholly transparent).
 bool Decode(const Source& file, int fitW, int fitH, Picture* out);
+
+// Decode's verdict at the cheapest full pass each library allows: every byte of picture data is
+// read and checked, but no picture is made (JPEG at 1/8 of its size, rows of the other formats
+// decoded and thrown away; only a format that cannot decode without its whole frame, such as
+// interlaced PNG or progressive JPEG, holds one). Fills the size it is shown at when it decodes.
+bool Check(const Source& file, Size* size);
 } // namespace codec

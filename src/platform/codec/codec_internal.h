@@ -20,6 +20,13 @@ struct RawSize {
 class Reducer {
 public:
     Reducer(int fitW, int fitH) : m_fitW(fitW), m_fitH(fitH) {}
+    // Keeps no pixels: Finish gives one pixel, opaque when any pushed pixel shows at all.
+    static Reducer CheckOnly()
+    {
+        Reducer r(1, 1);
+        r.m_checkOnly = true;
+        return r;
+    }
     // bottomUp: the decoder delivers the last row first (BMP).
     bool Begin(const RawSize& size, bool bottomUp = false, bool premultiplied = false);
     // A row of `width` words the decoder may fill and then push.
@@ -36,6 +43,7 @@ private:
     int m_tw = 0, m_th = 0; // stored (not yet turned) output size
     int m_orientation = 1;
     bool m_bottomUp = false, m_premultiplied = false, m_opaque = true;
+    bool m_checkOnly = false, m_visible = false;
     int m_pushed = 0;
     std::vector<std::uint32_t> m_row;
     std::vector<std::uint32_t> m_out;

@@ -1,131 +1,25 @@
 #include "platform/codec/picture_store.h"
 
+#include "platform/codec/isolated.h"
+#include "platform/codec/verdict_cache.h"
+
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
-#include <cstdio>
-#include <cstring>
 #include <deque>
 #include <mutex>
-#include <sys/mman.h>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <unordered_set>
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define TAPPY_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define TAPPY_SANITIZED 1
-#endif
-#endif
-
 namespace codec {
 namespace {
-// The slowest honest decode (100 megapixels of progressive JPEG) takes a few seconds; a child
-// still running after this is stuck.
-constexpr unsigned kDecodeSeconds = 20;
 constexpr std::chrono::milliseconds kSettle{40};
-
-struct Header {
-    std::int32_t width;
-    std::int32_t height;
-    std::uint32_t opaque;
-};
-
-void LimitChild(pid_t parent)
-{
-    // The child shares the parent's open files, the X connection and the one-instance lock
-    // among them: while it ran on after the parent was killed, the display would keep the
-    // parent's grabs and a new start would find Tappy "already running". It goes with the
-    // parent, and it keeps none of those files.
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != parent)
-        _exit(1);
-    close_range(3, ~0U, 0);
-    signal(SIGALRM, SIG_DFL);
-    alarm(kDecodeSeconds);
-#ifndef TAPPY_SANITIZED
-    // Sanitizers reserve terabytes of shadow memory, so the cap is left to plain builds: the
-    // address space a decode may add to what the child starts with.
-    constexpr rlim_t kDecodeAddressSpace = rlim_t{1024} << 20;
-    unsigned long pages = 0;
-    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%lu", &pages) != 1)
-            pages = 0;
-        std::fclose(f);
-    }
-    const rlim_t now = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE));
-    const rlimit limit{now + kDecodeAddressSpace, now + kDecodeAddressSpace};
-    setrlimit(RLIMIT_AS, &limit);
-#endif
-}
-
-bool DecodeHere(const std::string& path, int fitW, int fitH, Picture* out)
-{
-    const auto file = FileSource::Open(path);
-    return file && Decode(*file, fitW, fitH, out);
-}
-
-std::atomic<pid_t> g_workerChild{0};
+// Verdicts learned since the cache was last written, at most, that a killed run loses.
+constexpr int kSaveEvery = 1000;
 } // namespace
-
-bool DecodeIsolated(const std::string& path, int fitW, int fitH, Picture* out)
-{
-    if (fitW <= 0 || fitH <= 0 || std::uint64_t(fitW) * std::uint64_t(fitH) > kMaxPixels)
-        return false;
-    const std::size_t capacity = std::size_t(fitW) * std::size_t(fitH);
-    const std::size_t bytes = sizeof(Header) + capacity * 4;
-    void* map = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    if (map == MAP_FAILED)
-        return false;
-    auto* header = static_cast<Header*>(map);
-    auto* pixels = reinterpret_cast<std::uint32_t*>(header + 1);
-    const pid_t parent = getpid();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        LimitChild(parent);
-        Picture p;
-        if (!DecodeHere(path, fitW, fitH, &p) ||
-            std::size_t(p.width) * std::size_t(p.height) > capacity)
-            _exit(1);
-        header->width = p.width;
-        header->height = p.height;
-        header->opaque = p.opaque;
-        std::memcpy(pixels, p.pixels.data(), p.pixels.size() * 4);
-        _exit(0);
-    }
-    if (pid < 0) {
-        munmap(map, bytes);
-        return DecodeHere(path, fitW, fitH, out); // no process to spare: decode here
-    }
-    const bool worker = g_workerChild.load() == -1;
-    if (worker)
-        g_workerChild = pid;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (worker)
-        g_workerChild = -1;
-    const bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && header->width > 0 &&
-                    header->height > 0 &&
-                    std::size_t(header->width) * std::size_t(header->height) <= capacity;
-    if (ok) {
-        out->width = header->width;
-        out->height = header->height;
-        out->opaque = header->opaque != 0;
-        out->pixels.assign(pixels, pixels + std::size_t(out->width) * out->height);
-    }
-    munmap(map, bytes);
-    return ok;
-}
 
 struct PictureStore::State {
     struct Entry {
@@ -134,6 +28,8 @@ struct PictureStore::State {
         std::shared_ptr<const Picture> picture;
         std::uint64_t used;
     };
+    explicit State(std::string verdictFile) : verdicts(std::move(verdictFile)) {}
+
     std::mutex mu;
     std::condition_variable cv;
     std::vector<Entry> cache;
@@ -142,9 +38,14 @@ struct PictureStore::State {
     int aheadW = 0, aheadH = 0;
     std::chrono::steady_clock::time_point aheadAsked;
     std::deque<PictureJob> verify;
-    int verifyW = 0, verifyH = 0;
+    bool saveDue = false, saving = false;
     std::uint64_t workerBusy = 0, uiBusy = 0, clock = 0, shown = 0;
     bool stop = false;
+    // The worker's own: the child it waits for, the checker and the verdicts between runs.
+    ChildSlot workerChild;
+    Checker checker{&workerChild};
+    VerdictCache verdicts;
+    int unsaved = 0;
     std::thread thread;
 
     Entry* Find(std::uint64_t id, int w, int h)
@@ -193,22 +94,75 @@ struct PictureStore::State {
                 return true;
             }
         }
+        // Even a picture known already is looked at, so that its verdict is remembered.
         while (!verify.empty()) {
             PictureJob j = std::move(verify.front());
             verify.pop_front();
-            if (broken.count(j.id) || checked.count(j.id) || gone.count(j.id) || uiBusy == j.id)
+            if (gone.count(j.id))
                 continue;
             *job = std::move(j);
-            *w = verifyW;
-            *h = verifyH;
             *keep = false;
             return true;
         }
         return false;
     }
+    // The verdict on a picture, from the cache or from the checker; called unlocked.
+    void CheckUnlocked(std::unique_lock<std::mutex>& lock, const PictureJob& job);
+    void DecodeAheadUnlocked(std::unique_lock<std::mutex>& lock, const PictureJob& job, int w,
+                             int h);
 };
 
-PictureStore::PictureStore() : m(std::make_unique<State>()) {}
+void PictureStore::State::CheckUnlocked(std::unique_lock<std::mutex>& lock, const PictureJob& job)
+{
+    const bool known = broken.count(job.id) != 0;
+    lock.unlock();
+    const auto key = KeyOf(job.path);
+    auto verdict = key ? verdicts.Find(*key) : std::nullopt;
+    const bool learned = key && !verdict;
+    if (!verdict)
+        verdict = known ? Verdict{} : checker.Check(job.path);
+    lock.lock();
+    // A check cut short by the shutdown says nothing about the file.
+    if (stop || gone.count(job.id))
+        return;
+    if (!verdict->decodes && !checked.count(job.id))
+        broken.insert(job.id);
+    else if (verdict->decodes)
+        checked.insert(job.id);
+    if (learned) {
+        verdicts.Put(*key, *verdict);
+        if (++unsaved >= kSaveEvery) {
+            unsaved = 0;
+            lock.unlock();
+            verdicts.Save(false);
+            lock.lock();
+        }
+    }
+}
+
+void PictureStore::State::DecodeAheadUnlocked(std::unique_lock<std::mutex>& lock,
+                                              const PictureJob& job, int w, int h)
+{
+    lock.unlock();
+    auto picture = std::make_shared<Picture>();
+    const bool ok = DecodeIsolated(job.path, w, h, picture.get(), &workerChild);
+    lock.lock();
+    if (gone.count(job.id) || stop) {
+    } else if (!ok) {
+        broken.insert(job.id);
+    } else {
+        checked.insert(job.id);
+        if (IsAhead(job.id))
+            Insert(job.id, w, h, std::move(picture));
+    }
+}
+
+PictureStore::PictureStore() : PictureStore(DefaultVerdictFile()) {}
+
+PictureStore::PictureStore(std::string verdictFile)
+    : m(std::make_unique<State>(std::move(verdictFile)))
+{
+}
 
 PictureStore::~PictureStore()
 {
@@ -224,10 +178,8 @@ void PictureStore::Shutdown()
         m->ahead.clear();
     }
     m->cv.notify_all();
-    // A decode in progress is not waited for.
-    const pid_t child = g_workerChild.load();
-    if (child > 0)
-        kill(child, SIGKILL);
+    // A decode or check in progress is not waited for.
+    m->workerChild.Close();
     if (m->thread.joinable())
         m->thread.join();
 }
@@ -236,13 +188,24 @@ void PictureStore::Run()
 {
     // Checks and decoding ahead must never take the CPU from the window.
     setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
-    g_workerChild = -1;
     std::unique_lock<std::mutex> lock(m->mu);
     while (!m->stop) {
         PictureJob job;
         int w = 0, h = 0;
         bool keep = false;
         if (!m->Next(&job, &w, &h, &keep)) {
+            // Nothing left to check: the checker goes, and what it found is written down.
+            m->checker.Stop();
+            if (m->saveDue) {
+                m->saveDue = false;
+                m->saving = true;
+                m->unsaved = 0;
+                lock.unlock();
+                m->verdicts.Save(true);
+                lock.lock();
+                m->saving = false;
+                continue;
+            }
             m->cv.notify_all();
             m->cv.wait(lock);
             continue;
@@ -255,21 +218,16 @@ void PictureStore::Run()
             continue;
         }
         m->workerBusy = job.id;
-        lock.unlock();
-        auto picture = std::make_shared<Picture>();
-        const bool ok = DecodeIsolated(job.path, w, h, picture.get());
-        lock.lock();
+        if (keep)
+            m->DecodeAheadUnlocked(lock, job, w, h);
+        else
+            m->CheckUnlocked(lock, job);
         m->workerBusy = 0;
-        if (m->gone.count(job.id) || m->stop) {
-        } else if (!ok) {
-            m->broken.insert(job.id);
-        } else {
-            m->checked.insert(job.id);
-            if (keep || m->IsAhead(job.id))
-                m->Insert(job.id, w, h, std::move(picture));
-        }
         m->cv.notify_all();
     }
+    m->checker.Stop();
+    if (m->unsaved > 0)
+        m->verdicts.Save(false);
 }
 
 std::shared_ptr<const Picture> PictureStore::Get(const PictureJob& job, int fitW, int fitH)
@@ -316,12 +274,11 @@ void PictureStore::DecodeAhead(const std::vector<PictureJob>& jobs, int fitW, in
     m->cv.notify_all();
 }
 
-void PictureStore::Verify(const std::vector<PictureJob>& jobs, int fitW, int fitH)
+void PictureStore::Verify(const std::vector<PictureJob>& jobs)
 {
     std::lock_guard<std::mutex> lock(m->mu);
     m->verify.insert(m->verify.end(), jobs.begin(), jobs.end());
-    m->verifyW = fitW;
-    m->verifyH = fitH;
+    m->saveDue = true;
     if (!m->thread.joinable() && !m->stop)
         m->thread = std::thread([this] { Run(); });
     m->cv.notify_all();
@@ -355,7 +312,7 @@ void PictureStore::WaitIdle()
         const bool more = m->Next(&job, &w, &h, &keep);
         if (more && !keep)
             m->verify.push_front(job); // Next took it from the queue; put it back
-        return !more && m->workerBusy == 0;
+        return !more && m->workerBusy == 0 && !m->saving && !m->saveDue;
     });
 }
 

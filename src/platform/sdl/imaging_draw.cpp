@@ -9,7 +9,6 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -139,21 +138,14 @@ bool DirectlyDrawable(const SDL_Surface* s)
 }
 } // namespace
 
-std::uint64_t NextPictureId()
-{
-    static std::atomic<std::uint64_t> next{1};
-    return next++;
-}
-
 void ImagingForget(GpImage* image)
 {
     codec::Store().Forget(image->id);
 }
 
-void ImagingVerifyInBackground(GpImage* const* images, int count, int width, int height)
+void ImagingVerifyInBackground(GpImage* const* images, int count, int, int)
 {
-    if (width > 0 && height > 0)
-        codec::Store().Verify(JobsFor(images, count), width, height);
+    codec::Store().Verify(JobsFor(images, count));
 }
 
 void ImagingDecodeAhead(GpImage* const* images, int count, int width, int height)
@@ -164,18 +156,12 @@ void ImagingDecodeAhead(GpImage* const* images, int count, int width, int height
 
 bool ImagingEnsureDecoded(GpImage* image, int width, int height)
 {
-    if (!image || image->decodeFailed)
-        return false;
-    if (!codec::Store().Get(JobFor(image), width, height)) {
-        image->decodeFailed = true;
-        return false;
-    }
-    return true;
+    return image && codec::Store().Get(JobFor(image), width, height) != nullptr;
 }
 
 bool ImagingDoesNotDecode(GpImage* image)
 {
-    return image && (image->decodeFailed || codec::Store().DoesNotDecode(image->id));
+    return image && codec::Store().DoesNotDecode(image->id);
 }
 
 GpStatus GdipCreateFromHDC(HDC hdc, GpGraphics** graphics)
@@ -194,16 +180,14 @@ GpStatus GdipDrawImageRectI(GpGraphics* graphics, GpImage* image, int x, int y, 
 {
     if (!graphics || !image || !graphics->hdc || !graphics->hdc->surface)
         return Gdiplus::InvalidParameter;
-    if (image->decodeFailed)
+    if (codec::Store().DoesNotDecode(image->id))
         return Gdiplus::GenericError;
     if (width <= 0 || height <= 0)
         return Gdiplus::Ok;
     SDL_Surface* target = graphics->hdc->surface;
     Decoded decoded;
-    if (!Lookup(image, target->w, target->h, &decoded)) {
-        image->decodeFailed = decoded.picture == nullptr;
+    if (!Lookup(image, target->w, target->h, &decoded))
         return Gdiplus::GenericError;
-    }
     const Decoded* pic = &decoded;
     struct FreeView {
         SDL_Surface* s;

@@ -6,8 +6,9 @@
 #include <cstdint>
 #include <string>
 
-// Every picture object gets its own number, never reused, so the decoded copies kept for it
-// cannot be mistaken for another's after it is gone.
+// Every picture object gets its own number at loading, never reused, so what the picture store
+// keeps for it (decoded copies, whether it decodes) cannot be mistaken for another's after it is
+// gone. The store is the one record of a picture that does not decode.
 std::uint64_t NextPictureId();
 
 struct GpImage {
@@ -15,7 +16,6 @@ struct GpImage {
     std::string path; // the file's path in bytes, as the file system takes it
     UINT width = 0;   // from the file's header, pixels
     UINT height = 0;
-    bool decodeFailed = false; // set by the drawing half when the pixels did not decode
 };
 
 // Drops whatever the drawing half keeps decoded for this picture; called by GdipDisposeImage.

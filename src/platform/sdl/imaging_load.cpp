@@ -7,12 +7,19 @@
 
 #include <SDL_image.h>
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+
+std::uint64_t NextPictureId()
+{
+    static std::atomic<std::uint64_t> next{1};
+    return next++;
+}
 
 namespace {
 // The file's bytes from the wide path: each code unit carries one byte, the way the content
