@@ -108,18 +108,6 @@ CTopic::~CTopic()
     delete m_pPicture;
 }
 
-CString ProgramDirFromCommandLine(const CString& commandLine)
-{
-    const std::string& line = commandLine.str();
-    if (line.empty())
-        return CString();
-    const std::string rest = line.substr(1);
-    const auto cut = rest.find_last_of("/\\");
-    if (cut == std::string::npos)
-        return CString();
-    return CString(std::string_view(rest).substr(0, cut + 1));
-}
-
 void ApplyMapRecords(CTopicList& topics, std::istream& map)
 {
     CTextList words;

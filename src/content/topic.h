@@ -32,10 +32,6 @@ private:
     CTextList m_words;
 };
 
-// The program directory as the classic command-line rule finds it: the line without its first
-// byte (the opening quote), cut right after the last '/' or '\'; empty with no separator.
-CString ProgramDirFromCommandLine(const CString& commandLine);
-
 // Reads the map's records from the stream and gives each record's existing sounds and its words
 // to the topics it names (names matched without regard to case). Reading ends at the end of the
 // input, or at a byte where a list should begin, after applying the record in hand.

@@ -49,20 +49,6 @@ struct Folder : testpics::TempDir {
 };
 } // namespace
 
-TEST(ProgramDir, CommandLineRule)
-{
-    const std::pair<std::string, std::string> rows[] = {
-        {"\"C:\\Toys\\play.exe\"", "C:\\Toys\\"},
-        {"\"/opt/tappy/tappy\" --x a/b", "/opt/tappy/tappy\" --x a/"}, // arguments are searched too
-        {"\"tappy\"", ""},
-        {"", ""},
-    };
-    for (const auto& [line, dir] : rows) {
-        SCOPED_TRACE(line);
-        EXPECT_EQ(ProgramDirFromCommandLine(CString(line)).str(), dir);
-    }
-}
-
 // The worked example's map, over a folder whose other pictures get only their default sound:
 // the picture's name with its last three bytes replaced by "wav", if sounds/ holds that file.
 TEST(TopicLibrary, WorkedExampleAndDefaultSounds)
