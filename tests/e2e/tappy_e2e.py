@@ -12,6 +12,7 @@
 #             with -9 the next start runs
 #   session   Caps Lock and Num Lock toggled during play are put back after the corner exit, and
 #             the screen saver does not come on while Tappy runs
+#   gone      the X server killed under Tappy: it ends with a failing status, saying why
 import os
 import struct
 import subprocess
@@ -178,11 +179,22 @@ def scenario_session(display, args):
     check(saver() == "on", "the screen saver does not come on under this Xvfb: %s" % saver())
 
 
+def scenario_gone(display, args):
+    with Tappy(display, args.tappy, topics) as tappy:
+        start = time.monotonic()
+        display.proc.kill()
+        code = tappy.wait_exit(60)
+        print("tappy ended %.2f s after the X server was killed" % (time.monotonic() - start))
+        check(code and "the display server has gone" in tappy.stderr(),
+              "tappy ended with %r once the X server was killed:\n%s" % (code, tappy.stderr()))
+
+
 SCENARIOS = {
     "play": (scenario_play, W),
     "broken": (scenario_broken, W),
     "instance": (scenario_instance, W),
     "session": (scenario_session, W),
+    "gone": (scenario_gone, W),
 }
 
 if __name__ == "__main__":

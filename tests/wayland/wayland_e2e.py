@@ -18,6 +18,8 @@
 #   instance   (1) a second start exits 0 and the first stays focused and full screen
 #   corners    a click at the play output's top-left, then top-right pixel ends Tappy with 0
 #
+# Apart (gone): sway killed under Tappy, which ends with a failing status, saying why.
+#
 # Exit status: 0 passed, 1 failed, 77 skipped (sway or a tool is missing).
 import argparse
 import os
@@ -211,10 +213,7 @@ def check_instance(sway, tappy, env):
     check(windows() == before, "a second start added tappy windows: %s" % describe(sway.views()))
 
 
-def scenario(sway, args):
-    keys = Child(sway, [args.input, "%dx%d" % (W * sway.outputs, H)], stdin=subprocess.PIPE)
-    keys.wait_for("ready", 20)
-    proves_harness(sway, keys)
+def start_tappy(sway, args):
     # As the X11 scripts: SDL's libraries keep what they allocate; Tappy's own code is
     # leak-checked by the unit tests.
     env = dict(sway.env, SDL_AUDIODRIVER="dummy",
@@ -229,6 +228,25 @@ def scenario(sway, args):
            "(exit status %s); stderr:\n%s" % (tappy.proc.poll(), "\n".join(tappy.lines[-40:])),
            START_LIMIT)
     check_holding(sway, tappy, "the start")
+    return tappy, env
+
+
+def gone(sway, args):
+    tappy = start_tappy(sway, args)[0]
+    start = time.monotonic()
+    sway.proc.kill()
+    settle(lambda: tappy.proc.poll() is None and "tappy lives on without sway", 60, 0.01)
+    print("tappy ended %.2f s after sway was killed" % (time.monotonic() - start))
+    check(tappy.proc.returncode and wait_until(lambda: any(
+          "the display server has gone" in line for line in tappy.lines), 5),
+          "tappy ended with %s without sway:\n%s" % (tappy.proc.returncode, tappy.lines[-20:]))
+
+
+def scenario(sway, args):
+    keys = Child(sway, [args.input, "%dx%d" % (W * sway.outputs, H)], stdin=subprocess.PIPE)
+    keys.wait_for("ready", 20)
+    proves_harness(sway, keys)
+    tappy, env = start_tappy(sway, args)
     check_shortcuts(sway, keys, [], "while Tappy ran")
     check_holding(sway, tappy, "the shortcuts")
     check_background(sway)
@@ -249,17 +267,17 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--tappy", required=True, type=os.path.abspath)
     parser.add_argument("--input", required=True, type=os.path.abspath)
-    parser.add_argument("outputs", type=int, choices=(1, 2))
+    parser.add_argument("outputs", choices=("1", "2", "gone"))
     args = parser.parse_args()
     for tool in ("sway", "swaymsg", "swaybg", "swayidle", "grim", "Xwayland", "xhost", "xev",
                  "setpriv"):
         if not shutil.which(tool):
             print("SKIP: %s is not installed" % tool)
             return SKIP
-    sway = Sway(args.outputs, SHORTCUTS + [SENTINEL])
+    sway = Sway(1 if args.outputs == "gone" else int(args.outputs), SHORTCUTS + [SENTINEL])
     try:
         sway.connect()
-        scenario(sway, args)
+        (gone if args.outputs == "gone" else scenario)(sway, args)
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAIL:", e)
         print("sway's log ends:\n" + "\n".join(sway.output().splitlines()[-15:]))

@@ -43,6 +43,8 @@ public:
     virtual void OnLockTick() {}
     // The covering window or a cover got or lost the focus.
     virtual void OnFocus(SDL_Window* /*window*/, bool /*gained*/) {}
+    // SDL asks the program to end: a signal, or its connection to the display lost.
+    virtual void OnQuitRequest() {}
     // The compositor resized the covering window (it may have dropped its full screen).
     virtual void OnResized(SDL_Window* /*window*/) {}
     // A window-system event, from the one translation, and as SDL reads it (events.cpp).

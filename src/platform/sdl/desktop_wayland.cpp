@@ -5,11 +5,13 @@
 #include "platform/sdl/backend.h"
 #include "platform/sdl/desktop.h"
 #include "platform/wayland/canvas.h"
+#include "platform/wayland/queue.h"
 #include "platform/wayland/wayland_lock.h"
 
 #include <SDL_syswm.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <map>
 #include <new>
 
@@ -50,8 +52,12 @@ public:
     bool CanLock() const override { return true; }
     std::optional<LockHold> HoldLock(const WndImpl& target) override;
     void ReleaseLock() override { m_lock.reset(); }
+    // SDL asks once when its connection fails, and then waits on it no more (its wait returns
+    // at once, for good); the safety tick looks as well.
+    void OnQuitRequest() override { EndIfGone(); }
     void OnLockTick() override
     {
+        EndIfGone();
         if (m_lock)
             m_lock->Report();
     }
@@ -88,6 +94,12 @@ public:
     }
 
 private:
+    void EndIfGone();
+    // The window system's info of a window, and SDL's connection (the same for every window)
+    // kept from it.
+    bool WindowInfo(SDL_Window* window, SDL_SysWMinfo& info);
+
+    wl_display* m_display = nullptr;
     std::unique_ptr<wayland::Lock> m_lock;
     // Each window's pixels, by SDL window id.
     std::map<Uint32, std::unique_ptr<WindowPixels>> m_pixels;
@@ -95,13 +107,32 @@ private:
     std::string m_raisePath;
 };
 
+bool WaylandDesktop::WindowInfo(SDL_Window* window, SDL_SysWMinfo& info)
+{
+    SDL_VERSION(&info.version);
+    if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_WAYLAND)
+        return false;
+    m_display = info.info.wl.display;
+    return true;
+}
+
+// Nothing can be shown, held or put back any more: the program ends at once, saying why; _exit,
+// since what runs at exit would ask the failed connection again.
+void WaylandDesktop::EndIfGone()
+{
+    if (!m_display || !wayland::Failed(m_display))
+        return;
+    EndSession();
+    std::fputs("Tappy: the display server has gone; ending.\n", stderr);
+    _exit(1);
+}
+
 // The lock asks the compositor to inhibit its shortcuts and learns the answer on the safety tick.
 std::optional<LockHold> WaylandDesktop::HoldLock(const WndImpl& target)
 {
     if (!m_lock) {
         SDL_SysWMinfo info;
-        SDL_VERSION(&info.version);
-        if (!SDL_GetWindowWMInfo(target.window, &info) || info.subsystem != SDL_SYSWM_WAYLAND)
+        if (!WindowInfo(target.window, info))
             return std::nullopt;
         m_lock.reset(new (std::nothrow) wayland::Lock(info.info.wl.display, info.info.wl.surface,
                                                       info.info.wl.xdg_toplevel));
@@ -147,8 +178,7 @@ SDL_Surface* WaylandDesktop::WindowSurface(SDL_Window* window)
     std::unique_ptr<WindowPixels>& pixels = m_pixels[SDL_GetWindowID(window)];
     if (!pixels) {
         SDL_SysWMinfo info;
-        SDL_VERSION(&info.version);
-        if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_WAYLAND)
+        if (!WindowInfo(window, info))
             return nullptr;
         pixels.reset(new (std::nothrow) WindowPixels());
         if (!pixels)

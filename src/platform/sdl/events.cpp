@@ -123,7 +123,9 @@ void TranslateEvent(const SDL_Event& event)
 {
     switch (event.type) {
     case SDL_QUIT:
-        // A request to end, like any close request: the main window decides.
+        // A request to end, like any close request: the main window decides; but a display that
+        // has gone ends the program here, as nothing can be shown any more.
+        tappy::TheDesktop().OnQuitRequest();
         Post(MainWindow(), WM_CLOSE);
         break;
     case SDL_WINDOWEVENT:

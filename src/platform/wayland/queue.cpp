@@ -27,4 +27,9 @@ void ReadAndDispatch(wl_display* display, wl_event_queue* queue)
     wl_display_dispatch_queue_pending(display, queue);
 }
 
+bool Failed(wl_display* display)
+{
+    return wl_display_get_error(display) != 0;
+}
+
 } // namespace tappy::wayland

@@ -14,4 +14,7 @@ wl_registry* RegistryOnQueue(wl_display* display, wl_event_queue* queue);
 // reader the events of its own queue) and runs the listeners of `queue`.
 void ReadAndDispatch(wl_display* display, wl_event_queue* queue);
 
+// The connection has failed for good: the compositor has gone, or ended it.
+bool Failed(wl_display* display);
+
 } // namespace tappy::wayland

@@ -66,11 +66,20 @@ int AbsorbError(Display* display, XErrorEvent* error)
     return 0;
 }
 
-// Xlib ends the process when its connection is gone (another program's XKillClient, or a
-// grab-breaking key that kills grabbing clients). While the screen is held that would leave the
-// child at the desktop, so Tappy starts itself again instead; the instance lock is closed on exec.
-int Reconnect(Display* /*display*/)
+// Xlib ends the process when its connection is gone, once this returns. When the server itself
+// has gone (no new connection can be made), nothing is left to hold or to put back, and Tappy
+// ends at once, saying why; _exit, since what runs at exit would ask the dead connection again.
+// When only Tappy's connection was closed (another program's XKillClient, or a grab-breaking
+// key that kills grabbing clients) while the screen is held, the child would be left at the
+// desktop, so Tappy starts itself again instead; the instance lock is closed on exec.
+int Reconnect(Display* display)
 {
+    Display* probe = XOpenDisplay(DisplayString(display));
+    if (!probe) {
+        std::fputs("Tappy: the display server has gone; ending.\n", stderr);
+        _exit(1);
+    }
+    XCloseDisplay(probe);
     if (g_holding.load()) {
         std::fprintf(stderr, "Tappy: another program closed the connection to the display; "
                              "starting again.\n");

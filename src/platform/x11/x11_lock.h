@@ -64,7 +64,8 @@ bool BreaksGrabs(const XkbAction& action);
 // Makes a window the server's before it is first mapped: no window manager will manage it.
 void MakeOverrideRedirect(Display* display, Window window);
 
-// Installs the process's X error handlers once: errors are counted and never end the program.
+// Installs the process's X error handlers once: errors are counted and never end the program;
+// a server that has gone does, with one line on standard error.
 // Errors of the requests that race other clients (focus, grabs, stacking, windows gone) are
 // expected; any other kind is said once on standard error.
 void InstallErrorHandler();
