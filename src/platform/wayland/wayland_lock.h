@@ -25,6 +25,9 @@ struct xdg_toplevel;
 
 namespace tappy::wayland {
 
+// The desktop entry's name (res/tappy.desktop), which Tappy's windows carry as their app id.
+constexpr const char* kAppId = "tappy";
+
 enum class Shortcuts { unavailable, asking, held, refused };
 
 struct Status {
