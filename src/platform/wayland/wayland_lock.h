@@ -14,6 +14,7 @@
 //  [X] what holds said in one line on standard error at start, and again when it changes
 //  [ ] shortcuts a compositor keeps from every client (sway's --inhibited bindings, GNOME's
 //      Super+Escape that restores them), and the one-time permission GNOME asks of the user
+//      (tappy-content desktop gives it ahead of time)
 //  [ ] the focus cannot be taken back: a window the compositor focuses gets the keys until it
 //      closes or a parent clicks Tappy again
 #include <memory>
