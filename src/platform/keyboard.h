@@ -3,6 +3,7 @@
 //  [X] a low-level keyboard filter, called on the UI thread from inside the message loop for
 //      every key event before any window sees it; it takes an exclusive keyboard grab so the
 //      desktop's shortcuts reach Tappy instead of the desktop
+//  [X] whether that lock holds at this moment, for the play screen to say when it does not
 //  [X] GetAsyncKeyState for the live modifier state
 //  [X] GetVersionExA describing what this display can do (major 5, NT, where the keyboard can
 //      be grabbed; major 0 elsewhere)
@@ -28,6 +29,11 @@ using HOOKPROC = LRESULT (*)(int nCode, WPARAM wParam, LPARAM lParam);
 HHOOK SetWindowsHookExA(int idHook, HOOKPROC proc, HINSTANCE hmod, DWORD dwThreadId);
 LRESULT CallNextHookEx(HHOOK hook, int nCode, WPARAM wParam, LPARAM lParam);
 BOOL UnhookWindowsHookEx(HHOOK hook);
+
+// Whether the filter's lock holds the desktop's shortcuts from the child at this moment: false
+// until the desktop grants it, when it refuses, and while another program's window has the focus;
+// true when no filter is installed. The filter's window is repainted whenever this changes.
+bool KeyboardLockHolds();
 
 // Negative (top bit set) while the key is down now. VK_CONTROL, VK_SHIFT, VK_MENU and their
 // left/right forms are supported.

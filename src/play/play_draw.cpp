@@ -3,6 +3,7 @@
 #include "content/topic.h"
 #include "platform/gdi.h"
 #include "platform/imaging.h"
+#include "platform/keyboard.h"
 #include "play/play_wnd.h"
 #include "play/scene.h"
 
@@ -48,7 +49,10 @@ void CPlayWnd::Draw(CDC* pDC)
     if (topic)
         DrawPicture(hdc, box, topic->GetPicture(), m_nRepeatTotal);
 
-    pDC->DrawText(g_strExitHint, &screen, DT_CENTER);
+    RECT hint = screen;
+    hint.top += pDC->DrawText(g_strExitHint, &hint, DT_CENTER);
+    if (!KeyboardLockHolds())
+        pDC->DrawText(g_strNotLockedHint, &hint, DT_CENTER);
     if (topic)
         DrawTopicTexts(pDC, topic, screen);
     if (m_bDecodeAheadDue) {

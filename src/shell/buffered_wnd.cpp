@@ -8,6 +8,8 @@
 CString g_strWndClass;
 const CString g_strExitHint =
     "To exit click in the top-left and then in the top-right corners of the screen.";
+const CString g_strNotLockedHint =
+    "Shortcuts are not locked on this desktop: run tappy-content desktop";
 
 namespace {
 constexpr int kCornerSize = 20;

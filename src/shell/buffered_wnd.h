@@ -7,6 +7,8 @@
 
 extern CString g_strWndClass;
 extern const CString g_strExitHint;
+// Under the exit hint while the keyboard lock does not hold, so that an adult sees it.
+extern const CString g_strNotLockedHint;
 
 // The corner gesture as a pure step. Squares: top-left x 0...20, y 0...20; top-right
 // x W-20...W-1, y 0...20 (client pixels, W the window width). closeNow is decided before

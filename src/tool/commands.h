@@ -14,3 +14,4 @@ constexpr int kExitUsage = 2;
 int RunAdd(const Args& args);
 int RunCheck(const Args& args);
 int RunSpeak(const Args& args);
+int RunDesktop(const Args& args);

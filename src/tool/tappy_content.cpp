@@ -18,6 +18,11 @@ const Command kCommands[] = {
      RunCheck},
     {"speak", "speak [--voice LANG]         make a spoken word for pictures without a sound",
      RunSpeak},
+    {"desktop",
+     "desktop [--no-restore-key] [--no-console-keys] [--no-banners] | --undo\n"
+     "                               say what is held here, and on GNOME grant Tappy "
+     "the shortcuts",
+     RunDesktop},
 };
 
 int Usage(FILE* out, int status)

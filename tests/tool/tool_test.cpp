@@ -1,3 +1,4 @@
+#include "tool/desktop_state.h"
 #include "tool/names.h"
 #include "tool/tool_files.h"
 #include "tool/verdict.h"
@@ -10,6 +11,65 @@
 #include "support/test_pictures.h"
 
 namespace {
+// Each before-state read back gives the undo it needs; a file that is not the tool's own, or
+// names a setting the tool never changes, is refused whole.
+TEST(ToolDesktopState, BeforeStatesReadBackAsWrittenAndForeignFilesAreRefused)
+{
+    const std::string head = "tappy-content desktop 1\n";
+    const std::string keys = "setting org.gnome.mutter.wayland.keybindings ";
+    const struct {
+        std::string text;
+        bool read;
+        bool grantAbsent;
+        std::size_t words, settings;
+    } rows[] = {
+        {head, true, true, 0, 0},
+        {head + "grant -\n", true, true, 0, 0},
+        {head + "grant DENIED\n", true, false, 1, 0},
+        {head + "grant GRANTED\n" + keys + "restore-shortcuts ['<Super>Escape']\n", true, false, 1,
+         1},
+        {head + keys + "switch-to-session-12 default\n" + keys + "restore-shortcuts @as []\n", true,
+         true, 0, 2},
+        {"", false, true, 0, 0},
+        {"tappy-content desktop 2\n", false, true, 0, 0},
+        {head + "grant\n", false, true, 0, 0},
+        {head + "grant DE;NIED\n", false, true, 0, 0},
+        {head + "rm -rf /\n", false, true, 0, 0},
+        {head + keys + "switch-to-session-13 default\n", false, true, 0, 0},
+        {head + "setting org.gnome.shell favorite-apps default\n", false, true, 0, 0},
+        {head + keys + "restore-shortcuts default\n" + keys + "restore-shortcuts []\n", false, true,
+         0, 0},
+        {head + keys + "restore-shortcuts ['\x01']\n", false, true, 0, 0},
+        {head + std::string(17 * 1024, '\n'), false, true, 0, 0},
+    };
+    for (const auto& row : rows) {
+        const std::optional<DesktopState> state = ParseDesktopState(row.text);
+        ASSERT_EQ(state.has_value(), row.read) << row.text.substr(0, 200);
+        if (!state)
+            continue;
+        EXPECT_EQ(state->grantAbsent, row.grantAbsent) << row.text;
+        EXPECT_EQ(state->grantBefore.size(), row.words) << row.text;
+        EXPECT_EQ(state->settings.size(), row.settings) << row.text;
+        EXPECT_EQ(FormatDesktopState(*state), row.text) << "written back differently";
+    }
+    // A second run never saves the tool's own change as what was there.
+    DesktopState state;
+    SaveSetting(state, {"org.gnome.desktop.notifications", "show-banners", "true"});
+    SaveSetting(state, {"org.gnome.desktop.notifications", "show-banners", "false"});
+    ASSERT_EQ(state.settings.size(), 1u);
+    EXPECT_EQ(state.settings[0].before, "true");
+}
+
+TEST(ToolDesktopState, DesktopFromTheSessionVariables)
+{
+    EXPECT_EQ(DetectDesktop("ubuntu:GNOME", "wayland", "wayland-0", ":0"), DesktopKind::gnome);
+    EXPECT_EQ(DetectDesktop("KDE", "x11", nullptr, ":0"), DesktopKind::kde);
+    EXPECT_EQ(DetectDesktop("sway", nullptr, "wayland-1", nullptr), DesktopKind::sway);
+    EXPECT_EQ(DetectDesktop("GNOME-Flashback", "", "wayland-0", ":0"), DesktopKind::otherWayland);
+    EXPECT_EQ(DetectDesktop(nullptr, nullptr, "", ":1"), DesktopKind::x11);
+    EXPECT_EQ(DetectDesktop(nullptr, nullptr, nullptr, nullptr), DesktopKind::none);
+}
+
 TEST(ToolNames, RenamedPicturesPairWithTheirSound)
 {
     const struct {

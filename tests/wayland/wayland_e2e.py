@@ -16,6 +16,9 @@
 #              focused back as a parent would: it is full screen again
 #   idle       (1) swayidle's timeout does not fire while Tappy runs
 #   instance   (1) a second start exits 0 and the first stays focused and full screen
+#   unlocked   (1) while sway withholds the grant, the play screen says so under the exit hint;
+#              the line goes when sway grants it and comes back when sway takes it away; the
+#              window's app id is "tappy" even when SDL's variable names another
 #   corners    a click at the play output's top-left, then top-right pixel ends Tappy with 0
 #
 # Apart (gone): sway killed under Tappy, which ends with a failing status, saying why.
@@ -213,11 +216,42 @@ def check_instance(sway, tappy, env):
     check(windows() == before, "a second start added tappy windows: %s" % describe(sway.views()))
 
 
-def start_tappy(sway, args):
+def tappy_env(sway):
     # As the X11 scripts: SDL's libraries keep what they allocate; Tappy's own code is
     # leak-checked by the unit tests.
-    env = dict(sway.env, SDL_AUDIODRIVER="dummy",
-               ASAN_OPTIONS="detect_leaks=0:" + sway.env.get("ASAN_OPTIONS", ""))
+    return dict(sway.env, SDL_AUDIODRIVER="dummy",
+                ASAN_OPTIONS="detect_leaks=0:" + sway.env.get("ASAN_OPTIONS", ""))
+
+
+def check_unlocked(sway, args):
+    sway.msg("command", "seat * shortcuts_inhibitor disable")
+    tappy = Child(sway, [args.tappy], "stderr", cwd="/", stdout=subprocess.DEVNULL,
+                  env=dict(tappy_env(sway), SDL_VIDEO_WAYLAND_WMCLASS="not-tappy"))
+    tappy.wait_for("not granted yet", START_LIMIT)
+    check(wait_until(lambda: [v.get("app_id") for v in sway.views()] == ["tappy"], 20),
+          "Tappy's window is not the only one, with the app id tappy: %s" % describe(sway.views()))
+
+    def dark():  # the text pixels at the top of the play output, once two captures agree
+        def band():
+            data = sway.run(["grim", "-g", "0,0 %dx100" % W, "-t", "ppm", "-"])
+            return sum(1 for v in data[-W * 100 * 3::3] if v < 128)
+        return wait_until(lambda: (a := band()) == band() and a, 20, 0.5)
+
+    check(wait_until(lambda: sway.background_at("HEADLESS-1") is None, 20),
+          "Tappy never covered its output")
+    unlocked = dark()
+    sway.msg("command", "seat seat0 shortcuts_inhibitor activate")
+    tappy.wait_for("shortcuts held", SETTLE_LIMIT)
+    settle(lambda: (d := dark()) >= unlocked and "granted, the top of the screen has %s dark "
+           "pixels, and %s when not granted" % (d, unlocked), step=0.5)
+    sway.msg("command", "seat seat0 shortcuts_inhibitor deactivate")
+    settle(lambda: (d := dark()) != unlocked and "taken back, the top of the screen has %s dark "
+           "pixels, not %s as before the grant" % (d, unlocked), step=0.5)
+    stop(tappy.proc)
+
+
+def start_tappy(sway, args):
+    env = tappy_env(sway)
     tappy = Child(sway, [args.tappy], "stderr", cwd="/", env=env, stdout=subprocess.DEVNULL)
 
     def held():  # in its last status line
@@ -261,6 +295,8 @@ def scenario(sway, args):
     keys.click_at(rect["x"] + rect["width"] - 1, rect["y"])
     settle(lambda: tappy.proc.poll() != 0 and "tappy did not exit with status 0 after the corners"
            " (%r):\n%s" % (tappy.proc.returncode, "\n".join(tappy.lines[-40:])), 30)
+    if sway.outputs == 1:  # last: the keyboard is not sway's own after its seat is changed
+        check_unlocked(sway, args)
 
 
 def main():

@@ -50,6 +50,8 @@ struct HookImpl {
     HOOKPROC proc = nullptr;
     HWND target = nullptr; // the window that holds the grab
     bool settled = false;  // grab held and focus ours: no re-assertion needed
+    // The shortcuts are held from the child now; until the desktop says so, they are not.
+    bool holds = false;
     SDL_TimerID timer = 0;
 };
 

@@ -28,7 +28,7 @@ Desktop::~Desktop() = default;
 std::optional<LockHold> Desktop::HoldLock(const WndImpl& target)
 {
     SDL_SetWindowKeyboardGrab(target.window, SDL_TRUE);
-    return LockHold{true, false};
+    return LockHold{true, false, true};
 }
 
 void Desktop::PaintCover(SDL_Window* cover, Uint32 color)

@@ -17,11 +17,13 @@ struct WndImpl;
 
 namespace tappy {
 
-// What one assertion of the lock came to: whether it holds, and whether the safety tick must
-// keep re-asserting it.
+// What one assertion of the lock came to: whether it needs no re-assertion, whether the safety
+// tick must keep re-asserting it, and whether the shortcuts are held from the child at this
+// moment (granted, and one of Tappy's windows has the focus), which the play screen shows.
 struct LockHold {
     bool settled;
     bool tick;
+    bool holds;
 };
 
 class Desktop {
@@ -82,6 +84,10 @@ std::vector<MonitorRect> SdlMonitors();
 std::unique_ptr<Desktop> MakeDesktop(SessionKind kind);
 std::unique_ptr<Desktop> MakeX11Desktop();
 std::unique_ptr<Desktop> MakeWaylandDesktop();
+// Before video starts: the app id Tappy's Wayland windows carry is the desktop entry's name,
+// whatever the program's file is called or the environment says, since a desktop keeps its
+// shortcuts permission (GNOME's answer to its dialog, or tappy-content desktop's grant) by it.
+void NameWaylandApp();
 
 // Installs the watch through which every window-system event reaches the desktop as SDL reads
 // it, before SDL handles it (events.cpp).

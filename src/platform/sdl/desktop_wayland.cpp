@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <new>
 
@@ -152,7 +153,9 @@ std::optional<LockHold> WaylandDesktop::HoldLock(const WndImpl& target)
             m_lock->Activate(token);
     }
     m_lock->Tick();
-    return LockHold{m_lock->status().shortcuts == wayland::Shortcuts::held, true};
+    const auto now = m_lock->status(); // Xlib, through SDL_syswm.h, defines Status
+    const bool held = now.shortcuts == wayland::Shortcuts::held;
+    return LockHold{held, true, held && now.focused};
 }
 
 // A compositor that drops full screen sends the window its new, smaller size.
@@ -208,6 +211,12 @@ bool WaylandDesktop::PresentWindowSurface(SDL_Window* window)
 }
 
 } // namespace
+
+void NameWaylandApp()
+{
+    // SDL 2.26 takes the app id from this variable when it is set, else from the file's name.
+    setenv("SDL_VIDEO_WAYLAND_WMCLASS", wayland::kAppId, 1);
+}
 
 std::unique_ptr<Desktop> MakeWaylandDesktop()
 {

@@ -110,7 +110,8 @@ std::optional<LockHold> X11Desktop::HoldLock(const WndImpl& target)
                 covers.push_back(coverWindow);
         m_lock.reset(new (std::nothrow) x11::Lock(m_session->display(), xwindow, covers));
     }
-    return LockHold{m_lock && m_lock->KeyboardHeld(), true};
+    const bool held = m_lock && m_lock->KeyboardHeld();
+    return LockHold{held, true, held};
 }
 
 bool X11Desktop::PrepareLockWindow(SDL_Window* window)

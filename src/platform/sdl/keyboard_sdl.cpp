@@ -53,6 +53,11 @@ void AssertGrab()
     if (!hold)
         return;
     hook->settled = hold->settled;
+    // The play screen says when the lock does not hold, and must stop saying it once it does.
+    if (hook->holds != hold->holds) {
+        hook->holds = hold->holds;
+        InvalidateRect(hook->target, nullptr, FALSE);
+    }
     if (hold->tick)
         StartTimer(hook);
     else
@@ -175,6 +180,12 @@ BOOL UnhookWindowsHookEx(HHOOK hook)
     state.hook.reset();
     state.swallowed.reset();
     return TRUE;
+}
+
+bool KeyboardLockHolds()
+{
+    const HookImpl* hook = tappy::Platform().hook.get();
+    return !hook || !tappy::IsLiveWindow(hook->target) || hook->holds;
 }
 
 BOOL GetVersionExA(OSVERSIONINFOA* info)

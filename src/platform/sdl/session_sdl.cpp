@@ -54,6 +54,7 @@ void SetHints()
     SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
     // One close request would otherwise arrive twice (as a window close and as a quit).
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    tappy::NameWaylandApp();
 }
 
 // Another user's file, or a link planted in /tmp, must not decide for us: then no check is made.

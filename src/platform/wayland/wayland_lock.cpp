@@ -374,7 +374,7 @@ std::string ActivationToken()
     if (activation) {
         xdg_activation_token_v1* token = xdg_activation_v1_get_activation_token(activation);
         xdg_activation_token_v1_add_listener(token, &kTokenListener, &request);
-        xdg_activation_token_v1_set_app_id(token, "tappy");
+        xdg_activation_token_v1_set_app_id(token, kAppId);
         xdg_activation_token_v1_commit(token);
         // Bounded: a compositor that never answers leaves no token, not a hang.
         for (int i = 0; i < 4 && !request.done; ++i)

@@ -14,6 +14,7 @@
 //  [X] what holds said in one line on standard error at start, and again when it changes
 //  [ ] shortcuts a compositor keeps from every client (sway's --inhibited bindings, GNOME's
 //      Super+Escape that restores them), and the one-time permission GNOME asks of the user
+//      (tappy-content desktop gives it ahead of time)
 //  [ ] the focus cannot be taken back: a window the compositor focuses gets the keys until it
 //      closes or a parent clicks Tappy again
 #include <memory>
@@ -24,6 +25,9 @@ struct wl_surface;
 struct xdg_toplevel;
 
 namespace tappy::wayland {
+
+// The desktop entry's name (res/tappy.desktop), which Tappy's windows carry as their app id.
+constexpr const char* kAppId = "tappy";
 
 enum class Shortcuts { unavailable, asking, held, refused };
 
