@@ -82,10 +82,11 @@ def start(display, program, cache):
     env = dict(display.env, SDL_AUDIODRIVER="dummy", XDG_CACHE_HOME=cache)
     env.pop("SDL_VIDEODRIVER", None)
     t0 = time.monotonic()
+    errors = tempfile.TemporaryFile()
     proc = subprocess.Popen([program], cwd="/", env=env, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL)
+                            stderr=errors)
     window = None
-    while window is None and time.monotonic() - t0 < 60:
+    while window is None and proc.poll() is None and time.monotonic() - t0 < 60:
         if subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Tappy$"],
                           env=display.env, capture_output=True).stdout.strip():
             window = time.monotonic() - t0
@@ -96,6 +97,11 @@ def start(display, program, cache):
         if used != last:
             last, last_at = used, time.monotonic()
         time.sleep(0.05)
+    if proc.poll() is not None:
+        # A start that ends by itself is a failure, not a measurement: say how it ended.
+        errors.seek(0)
+        sys.exit(f"Tappy ended with status {proc.returncode} after {time.monotonic() - t0:.1f} s:"
+                 f" {errors.read().decode(errors='replace').strip()}")
     done, peak = last_at - t0, peak_mb(proc.pid)
     proc.terminate()
     proc.wait()

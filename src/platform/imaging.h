@@ -66,7 +66,7 @@ GpStatus GdipDeleteGraphics(GpGraphics* graphics);
 // Checks each picture in the background, at low priority, remembering the verdicts between
 // runs so that an unchanged picture is checked once; see ImagingDoesNotDecode. A check reads the
 // whole file but makes no picture, so it needs no size.
-void ImagingVerifyInBackground(GpImage* const* images, int count, int width, int height);
+void ImagingVerifyInBackground(GpImage* const* images, int count);
 // Decodes these pictures ahead in the background, most likely first; replaces the last set.
 void ImagingDecodeAhead(GpImage* const* images, int count, int width, int height);
 // Decodes the picture now unless it is ready; false when it does not decode.

@@ -65,9 +65,7 @@ void CPlayWnd::OnShowWindow(BOOL /*bShow*/, UINT /*nStatus*/)
     std::vector<GpImage*> pictures;
     for (int i = 0; i < m_topics.GetCount(); ++i)
         pictures.push_back(m_topics.GetAt(i)->GetPicture()->GetNativeImage());
-    ImagingVerifyInBackground(pictures.data(), static_cast<int>(pictures.size()),
-                              m_rcScreen.right - m_rcScreen.left,
-                              m_rcScreen.bottom - m_rcScreen.top);
+    ImagingVerifyInBackground(pictures.data(), static_cast<int>(pictures.size()));
     // Key code 0 is no real key and nothing has been requested yet: this is the first choice.
     OnKeyDown(0, 0, 0);
 }

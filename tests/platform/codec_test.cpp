@@ -159,6 +159,36 @@ TEST(Codec, DamagedFilesAreRefusedOrDecodeToTheirSize)
     EXPECT_GT(refused, 0);
 }
 
+TEST(Codec, CheckOfAJpegAgreesWithItsDecodeWhereverItIsCutOrDamaged)
+{
+    // The check reads the entropy-coded data without decoding it, so it must find the same end
+    // to each scan: cut at every byte and flipped at many, in one scan, several, and with a
+    // restart marker after every block (restart.jpg: cjpeg -restart 1B of photo.jpg).
+    int refused = 0;
+    for (const char* name : {"photo.jpg", "progressive.jpg", "restart.jpg"}) {
+        SCOPED_TRACE(name);
+        const std::string jpeg = testpics::SampleBytes(name);
+        std::vector<std::string> variants;
+        for (std::size_t cut = 2; cut <= jpeg.size(); ++cut)
+            variants.push_back(jpeg.substr(0, cut));
+        for (std::size_t at = 2; at < jpeg.size(); at += 3) {
+            variants.push_back(jpeg);
+            variants.back()[at] ^= static_cast<char>(1 << (at % 8));
+        }
+        for (const std::string& bytes : variants) {
+            const codec::MemorySource file(bytes.data(), bytes.size());
+            codec::Picture p;
+            codec::Size size;
+            const bool decodes = codec::SizeOf(file) && codec::Decode(file, 4000, 4000, &p);
+            refused += !decodes;
+            EXPECT_EQ(codec::Check(file, &size), decodes) << bytes.size() << " bytes";
+        }
+        codec::Size size;
+        EXPECT_TRUE(codec::Check(codec::MemorySource(jpeg.data(), jpeg.size()), &size));
+    }
+    EXPECT_GT(refused, 0);
+}
+
 TEST(Codec, IsolatedDecodeSurvivesWhatItDecodes)
 {
     testpics::TempDir tmp;

@@ -89,10 +89,10 @@ std::vector<Sample> Samples()
         {"rgb.png", {}, 5, 4},       {"big.png", {}, 90, 70},         {"rgb.bmp", {}, 7, 3},
         {"big.bmp", {}, 33, 17},     {"runs.bmp", {}, 4, 2},          {"red.jpg", {}, 3, 2},
         {"photo.jpg", {}, 64, 48},   {"progressive.jpg", {}, 64, 48}, {"sideways.jpg", {}, 48, 64},
-        {"red.gif", {}, 3, 2},       {"interlaced.gif", {}, 3, 2},    {"lossy.webp", {}, 3, 2},
-        {"lossless.webp", {}, 3, 2}, {"alpha.webp", {}, 3, 2},        {"intel.tiff", {}, 3, 2},
-        {"motorola.tiff", {}, 3, 2}, {"tiny.qoi", {}, 70, 9},         {"phone.heic", {}, 64, 48},
-        {"phone.avif", {}, 64, 48},
+        {"restart.jpg", {}, 64, 48}, {"red.gif", {}, 3, 2},           {"interlaced.gif", {}, 3, 2},
+        {"lossy.webp", {}, 3, 2},    {"lossless.webp", {}, 3, 2},     {"alpha.webp", {}, 3, 2},
+        {"intel.tiff", {}, 3, 2},    {"motorola.tiff", {}, 3, 2},     {"tiny.qoi", {}, 70, 9},
+        {"phone.heic", {}, 64, 48},  {"phone.avif", {}, 64, 48},
     };
     for (Sample& s : samples)
         s.bytes = SampleBytes(s.name);

@@ -27,6 +27,7 @@ public:
         r.m_checkOnly = true;
         return r;
     }
+    bool Checking() const { return m_checkOnly; }
     // bottomUp: the decoder delivers the last row first (BMP).
     bool Begin(const RawSize& size, bool bottomUp = false, bool premultiplied = false);
     // A row of `width` words the decoder may fill and then push.

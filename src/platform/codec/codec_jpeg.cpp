@@ -1,5 +1,6 @@
 // JPEG through libjpeg-turbo, decoded straight to 1/2, 1/4 or 1/8 of its size where that still
-// covers the screen, with the EXIF orientation read from its APP1 segment.
+// covers the screen, with the EXIF orientation read from its APP1 segment. A check reads the whole
+// file but decodes only its structure (Skimmer).
 #include "platform/codec/codec_internal.h"
 
 #include <algorithm>
@@ -12,17 +13,120 @@
 
 namespace codec::detail {
 namespace {
+constexpr std::size_t kChunk = 32768;
+
 struct ErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
     bool cutShort;
 };
 
+// Keeps what the decoder needs to follow a file's structure and drops the entropy-coded data of
+// its scans, all of it still read. Decoding that data costs most of a decode even at 1/8 scale,
+// and nothing in it can fail a decode: libjpeg only warns of damaged data there and pads it. A
+// scan the file ends inside still runs out of input, just as when its data is decoded.
+class Skimmer {
+public:
+    // Writes the kept bytes of in[0, n) to out, which has room for n + 2; returns how many.
+    std::size_t Feed(const JOCTET* in, std::size_t n, JOCTET* out);
+
+private:
+    enum class State { Between, Marker, Length1, Length2, Segment, Scan, ScanFF };
+    void Code(JOCTET c);
+    State m_state = State::Between;
+    JOCTET m_code = 0;
+    std::uint32_t m_left = 0;
+};
+
+void Skimmer::Code(JOCTET c)
+{
+    // Markers without a length: start and end of image, restart, and the temporary marker.
+    if (c == 0xD8 || c == 0xD9 || c == 0x01 || (c >= 0xD0 && c <= 0xD7)) {
+        m_state = State::Between;
+        return;
+    }
+    m_code = c;
+    m_state = State::Length1;
+}
+
+std::size_t Skimmer::Feed(const JOCTET* in, std::size_t n, JOCTET* out)
+{
+    JOCTET* o = out;
+    const JOCTET* const end = in + n;
+    while (in < end) {
+        switch (m_state) {
+        case State::Scan: {
+            const void* ff = std::memchr(in, 0xFF, static_cast<std::size_t>(end - in));
+            in = ff ? static_cast<const JOCTET*>(ff) + 1 : end;
+            if (ff)
+                m_state = State::ScanFF;
+            break;
+        }
+        case State::ScanFF: {
+            const JOCTET c = *in++;
+            if (c == 0xFF) // fill
+                break;
+            if (c == 0x00) { // a stuffed data byte
+                m_state = State::Scan;
+                break;
+            }
+            *o++ = 0xFF; // restart markers are kept, so the decoder finds each where it expects
+            *o++ = c;
+            if (c >= 0xD0 && c <= 0xD7)
+                m_state = State::Scan;
+            else
+                Code(c);
+            break;
+        }
+        case State::Between:
+            *o = *in++;
+            if (*o++ == 0xFF)
+                m_state = State::Marker;
+            break;
+        case State::Marker: {
+            const JOCTET c = *in++;
+            *o++ = c;
+            if (c == 0x00) // not a marker after all
+                m_state = State::Between;
+            else if (c != 0xFF)
+                Code(c);
+            break;
+        }
+        case State::Length1:
+            m_left = std::uint32_t{*in} << 8;
+            *o++ = *in++;
+            m_state = State::Length2;
+            break;
+        case State::Length2:
+            m_left |= *in;
+            *o++ = *in++;
+            m_left = m_left >= 2 ? m_left - 2 : 0;
+            m_state = State::Segment;
+            break;
+        case State::Segment: {
+            const auto k = static_cast<std::size_t>(
+                std::min<std::uint64_t>(m_left, static_cast<std::uint64_t>(end - in)));
+            std::memcpy(o, in, k);
+            o += k;
+            in += k;
+            m_left -= static_cast<std::uint32_t>(k);
+            break;
+        }
+        }
+        if (m_state == State::Segment && m_left == 0)
+            m_state = m_code == 0xDA ? State::Scan : State::Between;
+    }
+    return static_cast<std::size_t>(o - out);
+}
+
 struct SourceManager {
     jpeg_source_mgr pub;
     const Source* src;
     std::uint64_t pos;
-    JOCTET buffer[16384];
+    bool skim;
+    Skimmer skimmer;
+    JOCTET buffer[kChunk + 2];
+    JOCTET raw[kChunk];
 };
 
 [[noreturn]] void OnError(j_common_ptr info)
@@ -41,21 +145,33 @@ void OnMessage(j_common_ptr info, int level)
 void InitSource(j_decompress_ptr) {}
 void TermSource(j_decompress_ptr) {}
 
+// The next bytes of the file, or when skimming the next that are kept; 0 at its end.
+std::size_t NextBytes(SourceManager* m)
+{
+    for (;;) {
+        const std::uint64_t left = m->src->Size() - std::min(m->src->Size(), m->pos);
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof m->raw, left));
+        if (n == 0 || !m->src->Read(m->pos, m->skim ? m->raw : m->buffer, n))
+            return 0;
+        m->pos += n;
+        if (!m->skim)
+            return n;
+        if (const std::size_t kept = m->skimmer.Feed(m->raw, n, m->buffer))
+            return kept;
+    }
+}
+
 boolean Fill(j_decompress_ptr info)
 {
     auto* m = reinterpret_cast<SourceManager*>(info->src);
-    const std::uint64_t left = m->src->Size() - std::min(m->src->Size(), m->pos);
-    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof m->buffer, left));
-    if (n == 0 || !m->src->Read(m->pos, m->buffer, n)) {
+    std::size_t n = NextBytes(m);
+    if (n == 0) {
         // The library's own remedy: a fake end-of-image marker, with a warning.
         WARNMS(info, JWRN_JPEG_EOF);
         m->buffer[0] = 0xFF;
         m->buffer[1] = JPEG_EOI;
-        m->pub.next_input_byte = m->buffer;
-        m->pub.bytes_in_buffer = 2;
-        return TRUE;
+        n = 2;
     }
-    m->pos += n;
     m->pub.next_input_byte = m->buffer;
     m->pub.bytes_in_buffer = n;
     return TRUE;
@@ -66,7 +182,12 @@ void Skip(j_decompress_ptr info, long count)
     auto* m = reinterpret_cast<SourceManager*>(info->src);
     if (count <= 0)
         return;
-    const auto n = static_cast<std::size_t>(count);
+    auto n = static_cast<std::size_t>(count);
+    // Skimmed bytes are not the file's: they are skipped by reading on through them.
+    while (m->skim && n > m->pub.bytes_in_buffer) {
+        n -= m->pub.bytes_in_buffer;
+        Fill(info);
+    }
     if (n <= m->pub.bytes_in_buffer) {
         m->pub.next_input_byte += n;
         m->pub.bytes_in_buffer -= n;
@@ -102,7 +223,8 @@ void CmykRow(const JSAMPLE* in, std::uint32_t* out, JDIMENSION w, bool inverted)
 }
 
 // Kept free of objects with destructors: longjmp leaves this frame without unwinding.
-bool Run(const Source& f, Reducer* r, int fitW, int fitH, RawSize* size)
+// skim: the entropy-coded data is read but not decoded (Skimmer), for a check.
+bool Run(const Source& f, Reducer* r, int fitW, int fitH, RawSize* size, bool skim)
 {
     jpeg_decompress_struct info;
     ErrorManager errors;
@@ -121,6 +243,7 @@ bool Run(const Source& f, Reducer* r, int fitW, int fitH, RawSize* size)
     info.mem->max_memory_to_use = 512L << 20;
     source->src = &f;
     source->pos = 0;
+    source->skim = skim;
     source->pub.init_source = InitSource;
     source->pub.fill_input_buffer = Fill;
     source->pub.skip_input_data = Skip;
@@ -187,7 +310,7 @@ bool Run(const Source& f, Reducer* r, int fitW, int fitH, RawSize* size)
 std::optional<RawSize> JpegSize(const Source& f)
 {
     RawSize size;
-    if (!Run(f, nullptr, 0, 0, &size))
+    if (!Run(f, nullptr, 0, 0, &size, false))
         return std::nullopt;
     return size;
 }
@@ -195,6 +318,6 @@ std::optional<RawSize> JpegSize(const Source& f)
 bool JpegDecode(const Source& f, Reducer& r, int fitW, int fitH)
 {
     RawSize size;
-    return Run(f, &r, fitW, fitH, &size);
+    return Run(f, &r, fitW, fitH, &size, r.Checking());
 }
 } // namespace codec::detail

@@ -143,7 +143,7 @@ void ImagingForget(GpImage* image)
     codec::Store().Forget(image->id);
 }
 
-void ImagingVerifyInBackground(GpImage* const* images, int count, int, int)
+void ImagingVerifyInBackground(GpImage* const* images, int count)
 {
     codec::Store().Verify(JobsFor(images, count));
 }
@@ -180,12 +180,11 @@ GpStatus GdipDrawImageRectI(GpGraphics* graphics, GpImage* image, int x, int y, 
 {
     if (!graphics || !image || !graphics->hdc || !graphics->hdc->surface)
         return Gdiplus::InvalidParameter;
-    if (codec::Store().DoesNotDecode(image->id))
-        return Gdiplus::GenericError;
     if (width <= 0 || height <= 0)
         return Gdiplus::Ok;
     SDL_Surface* target = graphics->hdc->surface;
     Decoded decoded;
+    // One visit to the store on the paint path: it answers a picture known not to decode too.
     if (!Lookup(image, target->w, target->h, &decoded))
         return Gdiplus::GenericError;
     const Decoded* pic = &decoded;
