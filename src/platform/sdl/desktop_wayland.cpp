@@ -69,16 +69,6 @@ public:
             m_lock->OnFocusLost(WaylandSurface(window));
     }
     void OnResized(SDL_Window* window) override;
-    void OnCoversChanged(const WndImpl& target) override
-    {
-        if (!m_lock)
-            return;
-        std::vector<wl_surface*> covers;
-        for (SDL_Window* cover : target.covers)
-            covers.push_back(WaylandSurface(cover));
-        m_lock->SetCovers(covers);
-        m_lock->SetCoversShown(!target.covers.empty());
-    }
     // A client cannot place a window; only full screen puts a cover on the output SDL finds at
     // its position, before it is first shown (so it never lands tiled on the play output).
     Uint32 CoverFlags() const override { return SDL_WINDOW_FULLSCREEN_DESKTOP; }

@@ -144,13 +144,6 @@ void TranslateEvent(const SDL_Event& event)
                  PackPoint(event.button.x, event.button.y));
         }
         break;
-    case SDL_DISPLAYEVENT:
-        // A screen plugged in or out: SDL has read the desktop's own news of it (wl_output
-        // globals on Wayland, RandR outputs on X11), so its displays are up to date now.
-        if (event.display.event == SDL_DISPLAYEVENT_CONNECTED ||
-            event.display.event == SDL_DISPLAYEVENT_DISCONNECTED)
-            tappy::OnMonitorsChanged();
-        break;
     case SDL_SYSWMEVENT:
         // The one place where the window system's own events (on X11 every raw XEvent for
         // Tappy's windows) reach the backends.
