@@ -94,6 +94,7 @@ constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_ERASEBKGND = 0x0014;
 constexpr UINT WM_SHOWWINDOW = 0x0018;
 constexpr UINT WM_KEYDOWN = 0x0100;
+constexpr UINT WM_DISPLAYCHANGE = 0x007E;
 constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_SYSKEYDOWN = 0x0104;
 constexpr UINT WM_SYSKEYUP = 0x0105;

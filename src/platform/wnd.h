@@ -84,6 +84,13 @@ protected:                                                                      
          static_cast<ThisClass*>(w)->OnShowWindow(static_cast<BOOL>(wp), static_cast<UINT>(lp));   \
          return 0;                                                                                 \
      }},
+// The screen's size changed: wParam the bits per pixel, lParam the new width and height.
+#define ON_WM_DISPLAYCHANGE()                                                                      \
+    {WM_DISPLAYCHANGE, [](CWnd* w, WPARAM wp, LPARAM lp) -> LRESULT {                              \
+         static_cast<ThisClass*>(w)->OnDisplayChange(static_cast<UINT>(wp), LOWORD(lp),            \
+                                                     HIWORD(lp));                                  \
+         return 0;                                                                                 \
+     }},
 // A key message (WM_KEYDOWN, WM_SYSKEYDOWN, ...) routed to a handler taking
 // (virtual-key code, repeat count = low word of lParam, flags = high word of lParam).
 #define ON_KEY_MESSAGE(message, memberFxn)                                                         \

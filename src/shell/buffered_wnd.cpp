@@ -60,6 +60,13 @@ int CBufferedWnd::OnCreate(LPCREATESTRUCT /*cs*/)
 {
     if (Default() == -1)
         return -1;
+    MakeBackBuffer();
+    LockKeyboard(AfxGetModuleState()->m_hCurrentInstanceHandle, kAllLockOptions);
+    return 0;
+}
+
+void CBufferedWnd::MakeBackBuffer()
+{
     CClientDC dc(this);
     // A second creation of the same object replaces the buffer instead of leaking it.
     m_dcMem.DeleteDC();
@@ -69,8 +76,19 @@ int CBufferedWnd::OnCreate(LPCREATESTRUCT /*cs*/)
     m_bmpBack.Attach(CreateCompatibleBitmap(dc.GetSafeHdc(), m_rcScreen.right - m_rcScreen.left,
                                             m_rcScreen.bottom - m_rcScreen.top));
     CDC::SelectGdiObject(m_dcMem.GetSafeHdc(), m_bmpBack.GetSafeHandle());
-    LockKeyboard(AfxGetModuleState()->m_hCurrentInstanceHandle, kAllLockOptions);
-    return 0;
+}
+
+// The window was refitted to a screen of another size: the scene is drawn at that size, never
+// stretched from the old one or leaving a strip of the desktop.
+void CBufferedWnd::OnDisplayChange(UINT /*bitsPerPixel*/, int width, int height)
+{
+    if (width <= 0 || height <= 0 ||
+        (width == m_rcScreen.right - m_rcScreen.left &&
+         height == m_rcScreen.bottom - m_rcScreen.top))
+        return;
+    m_rcScreen = RECT{0, 0, width, height};
+    MakeBackBuffer();
+    InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
 void CBufferedWnd::OnPaint()
@@ -108,4 +126,5 @@ ON_WM_PAINT()
 ON_WM_CREATE()
 ON_WM_LBUTTONDOWN()
 ON_WM_CLOSE()
+ON_WM_DISPLAYCHANGE()
 END_MESSAGE_MAP()

@@ -33,6 +33,8 @@ protected:
     int OnCreate(LPCREATESTRUCT cs);
     void OnLButtonDown(UINT nFlags, CPoint point);
     void OnClose();
+    void OnDisplayChange(UINT bitsPerPixel, int width, int height);
+    void MakeBackBuffer();
 
     bool m_bCornerArmed;
     bool m_bCloseAllowed;

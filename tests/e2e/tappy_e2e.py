@@ -13,6 +13,9 @@
 #   session   Caps Lock and Num Lock toggled during play are put back after the corner exit, and
 #             the screen saver does not come on while Tappy runs
 #   gone      the X server killed under Tappy: it ends with a failing status, saying why
+#   monitors  (2048 x 768) a monitor defined with xrandr beside the play one while Tappy runs is
+#             covered plain white and the pointer cannot reach it; once it is deleted again, its
+#             half shows the bare screen; the time to cover it is printed
 import os
 import struct
 import subprocess
@@ -189,12 +192,41 @@ def scenario_gone(display, args):
               "tappy ended with %r once the X server was killed:\n%s" % (code, tappy.stderr()))
 
 
+def scenario_monitors(display, args):
+    def monitor(name, x, primary):
+        run(["xrandr", "--setmonitor", name, "%d/270x%d/200+%d+0" % (W, H, x), primary],
+            env=display.env)
+
+    def right_white():
+        return bbox(display.screenshot(), lambda c: c != WHITE, (W, 0, 2 * W, H)) is None
+
+    monitor("LEFT", 0, "screen")
+    with Tappy(display, args.tappy, topics) as tappy:
+        for attempt in range(2):  # added, removed and added again
+            check(not right_white(), "the right half is covered before it is a monitor")
+            start = time.monotonic()
+            monitor("RIGHT", W, "none")
+            while not right_white() and time.monotonic() - start < 10:
+                time.sleep(0.05)
+            print("the new monitor was covered %.2f s after xrandr" % (time.monotonic() - start))
+            check(right_white(), "the new monitor is not covered plain white")
+            display.xdo("mousemove", W + W // 2, H // 2)
+            x = int(display.xdo("getmouselocation").split()[0].split(":")[1])
+            check(x < W, "the pointer reached the new monitor")
+            check(tappy.key_changes_picture("asdfgh", 1.0), "keys did not reach Tappy")
+            run(["xrandr", "--delmonitor", "RIGHT"], env=display.env)
+            time.sleep(1.0)
+            check(tappy.alive(), "tappy ended when a monitor went")
+        tappy.leave_by_corners(about=False)
+
+
 SCENARIOS = {
     "play": (scenario_play, W),
     "broken": (scenario_broken, W),
     "instance": (scenario_instance, W),
     "session": (scenario_session, W),
     "gone": (scenario_gone, W),
+    "monitors": (scenario_monitors, 2 * W),
 }
 
 if __name__ == "__main__":

@@ -157,6 +157,9 @@ void DestroyCovers(HWND hwnd);
 bool IsCoverWindow(Uint32 windowId);
 SDL_Window* CoverWindow(Uint32 windowId); // null when no cover has this id
 void RepaintCover(Uint32 windowId);
+// The monitors changed under a shown covering window: it refits the play monitor, every other
+// monitor gets a fresh cover, and the lock learns of them.
+void OnMonitorsChanged();
 // Makes a covering window fill the play monitor.
 void CoverPlayArea(SDL_Window* window);
 

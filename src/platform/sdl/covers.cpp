@@ -46,6 +46,22 @@ void MakeCovers(HWND hwnd)
     }
 }
 
+void OnMonitorsChanged()
+{
+    for (HWND hwnd : Platform().windows) {
+        if (!hwnd->coversScreen || !hwnd->shown)
+            continue;
+        CoverPlayArea(hwnd->window);
+        // All of them again: a cover left on a monitor that moved would show beside it.
+        MakeCovers(hwnd);
+        TheDesktop().OnCoversChanged(*hwnd);
+        const MonitorRect area = PlayArea();
+        SendMessageA(hwnd, WM_DISPLAYCHANGE, 32,
+                     MAKELPARAM(static_cast<WORD>(area.w), static_cast<WORD>(area.h)));
+        hwnd->invalid = true;
+    }
+}
+
 SDL_Window* CoverWindow(Uint32 windowId)
 {
     for (HWND hwnd : Platform().windows)

@@ -60,6 +60,8 @@ public:
     virtual Uint32 CoverFlags() const { return 0; }
     virtual void PrepareCover(SDL_Window* cover) { PrepareLockWindow(cover); }
     virtual void PaintCover(SDL_Window* cover, Uint32 color);
+    // The covering window's covers were made again for new monitors.
+    virtual void OnCoversChanged(const WndImpl& /*target*/) {}
 
     // A window's pixels to draw on, and showing them; released at shut-down.
     virtual SDL_Surface* WindowSurface(SDL_Window* window);

@@ -27,8 +27,25 @@ public:
     void ReleaseLock() override { m_lock.reset(); }
     void OnSystemEvent(const SDL_SysWMmsg& msg) override
     {
-        if (m_lock && msg.subsystem == SDL_SYSWM_X11)
+        if (msg.subsystem != SDL_SYSWM_X11)
+            return;
+        if (m_session && m_session->IsMonitorChange(msg.msg.x11.event))
+            CheckMonitors();
+        if (m_lock)
             m_lock->OnXEvent(msg.msg.x11.event);
+    }
+    // A monitor defined with xrandr --setmonitor sends no event at all (Xvfb 21), so the
+    // safety tick looks too: one round trip twice a second.
+    void OnLockTick() override { CheckMonitors(); }
+    void OnCoversChanged(const WndImpl& target) override
+    {
+        if (!m_lock)
+            return;
+        std::vector<Window> covers;
+        for (SDL_Window* cover : target.covers)
+            if (const Window coverWindow = XWindow(cover))
+                covers.push_back(coverWindow);
+        m_lock->SetCovers(covers);
     }
     // See x11::Lock::RedirectKey: before SDL handles the event.
     void OnSystemEventRead(const SDL_SysWMmsg& msg) override
@@ -57,6 +74,16 @@ public:
     }
 
 private:
+    void CheckMonitors()
+    {
+        std::vector<MonitorRect> now = Monitors();
+        if (now == m_monitors)
+            return;
+        const bool first = m_monitors.empty();
+        m_monitors = std::move(now);
+        if (!first)
+            OnMonitorsChanged();
+    }
     // The X window behind an SDL window; 0 when it has none or there is no connection.
     Window XWindow(SDL_Window* window) const;
 
@@ -68,6 +95,7 @@ private:
                                                                                  SDL_DestroyWindow};
     std::unique_ptr<x11::Session> m_session; // null when SDL gave no X connection
     std::unique_ptr<x11::Lock> m_lock;
+    std::vector<MonitorRect> m_monitors; // as the covers were last made for
 };
 
 X11Desktop::X11Desktop()
@@ -78,6 +106,8 @@ X11Desktop::X11Desktop()
     if (m_connectionWindow && SDL_GetWindowWMInfo(m_connectionWindow.get(), &info) &&
         info.subsystem == SDL_SYSWM_X11)
         m_session = std::make_unique<x11::Session>(info.info.x11.display);
+    if (m_session)
+        m_session->WatchMonitors();
     // After SDL's video has started, so that SDL's own handler (which ends the program on any
     // error) is replaced: no X error may end the lock.
     x11::InstallErrorHandler();
@@ -109,6 +139,7 @@ std::optional<LockHold> X11Desktop::HoldLock(const WndImpl& target)
             if (const Window coverWindow = XWindow(cover))
                 covers.push_back(coverWindow);
         m_lock.reset(new (std::nothrow) x11::Lock(m_session->display(), xwindow, covers));
+        m_monitors = Monitors();
     }
     const bool held = m_lock && m_lock->KeyboardHeld();
     return LockHold{held, true, held};

@@ -229,27 +229,7 @@ Lock::Lock(Display* display, Window play, std::vector<Window> covers) : m_displa
     XSelectInput(display, m_windows.root,
                  m_rootMaskBefore | SubstructureNotifyMask | PropertyChangeMask | FocusChangeMask |
                      EnterWindowMask | LeaveWindowMask);
-    std::vector<Window> ours = m_windows.covers;
-    ours.push_back(play);
-    ours.push_back(m_windows.keys);
-    for (Window window : ours) {
-        XWindowAttributes own{};
-        if (!XGetWindowAttributes(display, window, &own))
-            continue;
-        // SDL answers focus and crossing events on its own windows by giving up the keyboard
-        // and pointer grabs (SDL_UpdateWindowGrab, and its keyboard ungrab when the pointer
-        // leaves a window it does not call full-screen): on the same connection, so ours went
-        // too, until the next event or tick took them back, and a toddler's key could fall in
-        // that gap. So its windows get neither: the focus lives on the lock's own window, and
-        // clicks and motion still tell SDL where the pointer is.
-        const long sdlOnly =
-            window == m_windows.keys ? 0 : FocusChangeMask | EnterWindowMask | LeaveWindowMask;
-        XSelectInput(display, window,
-                     (own.your_event_mask & ~sdlOnly) | StructureNotifyMask | PropertyChangeMask);
-        // Override-redirect windows are children of the root: these are root coordinates.
-        m_places.push_back(Place{window, own.x, own.y, static_cast<unsigned>(own.width),
-                                 static_cast<unsigned>(own.height)});
-    }
+    Watch();
     WarnBreakActions();
     Reassert(REASSERT_ALL);
     g_holding = true;
@@ -263,6 +243,39 @@ Lock::~Lock()
     XDestroyWindow(m_display, m_windows.keys);
     XSelectInput(m_display, m_windows.root, m_rootMaskBefore);
     XFlush(m_display);
+}
+
+void Lock::Watch()
+{
+    m_places.clear();
+    std::vector<Window> ours = m_windows.covers;
+    ours.push_back(m_windows.play);
+    ours.push_back(m_windows.keys);
+    for (Window window : ours) {
+        XWindowAttributes own{};
+        if (!XGetWindowAttributes(m_display, window, &own))
+            continue;
+        // SDL answers focus and crossing events on its own windows by giving up the keyboard
+        // and pointer grabs (SDL_UpdateWindowGrab, and its keyboard ungrab when the pointer
+        // leaves a window it does not call full-screen): on the same connection, so ours went
+        // too, until the next event or tick took them back, and a toddler's key could fall in
+        // that gap. So its windows get neither: the focus lives on the lock's own window, and
+        // clicks and motion still tell SDL where the pointer is.
+        const long sdlOnly =
+            window == m_windows.keys ? 0 : FocusChangeMask | EnterWindowMask | LeaveWindowMask;
+        XSelectInput(m_display, window,
+                     (own.your_event_mask & ~sdlOnly) | StructureNotifyMask | PropertyChangeMask);
+        // Override-redirect windows are children of the root: these are root coordinates.
+        m_places.push_back(Place{window, own.x, own.y, static_cast<unsigned>(own.width),
+                                 static_cast<unsigned>(own.height)});
+    }
+}
+
+void Lock::SetCovers(std::vector<Window> covers)
+{
+    m_windows.covers = std::move(covers);
+    Watch();
+    Reassert(REASSERT_ALL);
 }
 
 void Lock::OnXEvent(const XEvent& event)

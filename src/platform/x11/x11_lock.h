@@ -81,6 +81,8 @@ public:
     Lock& operator=(const Lock&) = delete;
 
     void OnXEvent(const XEvent& event);
+    // The monitors changed: the play window was refitted and these are the covers now.
+    void SetCovers(std::vector<Window> covers);
     // The grab reports keys to the root, where SDL, reading only its own windows' events, would
     // drop them: a key at the root is put back at the head of Xlib's queue as the play
     // window's. Called while SDL reads the event, so the key keeps its place among the others.
@@ -104,6 +106,8 @@ private:
     void Raise();
     void PutBack();
     void WarnBreakActions();
+    // Takes the events of our windows and remembers where they are.
+    void Watch();
 
     Display* m_display;
     LockWindows m_windows;

@@ -117,6 +117,31 @@ std::vector<MonitorRect> Session::Monitors() const
     return out;
 }
 
+void Session::WatchMonitors()
+{
+    int error = 0;
+    if (!XRRQueryExtension(m_display, &m_randrEvents, &error)) {
+        m_randrEvents = -1;
+        return;
+    }
+    // The mask replaces SDL's on the same connection, so SDL's output news is asked for too.
+    XRRSelectInput(m_display, DefaultRootWindow(m_display),
+                   RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
+}
+
+bool Session::IsMonitorChange(const XEvent& event) const
+{
+    if (m_randrEvents < 0)
+        return false;
+    if (event.type == m_randrEvents + RRScreenChangeNotify) {
+        // Xlib's idea of the screen's size follows only through this.
+        XEvent copy = event;
+        XRRUpdateConfiguration(&copy);
+        return true;
+    }
+    return event.type == m_randrEvents + RRNotify;
+}
+
 // Top-level windows are children of the root, or one level further down inside a window
 // manager's frame.
 void Session::RaiseTitled(const char* title) const
