@@ -11,8 +11,9 @@
 //      starts after Tappy): the audio subsystem is closed and reopened, off the UI thread, with
 //      a back-off, for as long as it takes; the chime is rebuilt in the new device's format
 //  [ ] SND_ASYNC, SND_LOOP, resources and aliases
-// The audio device is opened on the main thread by the framework's start-up (SoundStartup);
-// PlaySoundA and SoundKeepDevice may then be called from one other thread at a time.
+// The framework's start-up only asks for the audio device (SoundStartLater), which the sound
+// worker then opens; PlaySoundA and SoundKeepDevice may then be called from one other thread at a
+// time.
 #include "platform/win_types.h"
 
 constexpr DWORD SND_SYNC = 0x0000;
@@ -29,7 +30,14 @@ constexpr int kDefaultChimeMs = 350;
 // SoundShutdown, a missing or lost device is looked for again by every play call and, with the
 // back-off below, by SoundKeepDevice.
 bool SoundStartup();
-void SoundShutdown();
+// The same without waiting for the device: the next play call or SoundKeepDevice opens it, so
+// a sound server that takes connections but never opens a device cannot hold the caller.
+void SoundStartLater();
+// False, with nothing closed, when a play or an open on another thread still holds the device
+// after kSoundShutdownWaitMs: SDL's open may block for half a minute on such a server, and the
+// audio subsystem must not be torn down under it.
+constexpr unsigned kSoundShutdownWaitMs = 200;
+bool SoundShutdown();
 // Between sounds: notices a device that has gone and opens one when the back-off allows.
 // Returns at once when nothing is due.
 void SoundKeepDevice();

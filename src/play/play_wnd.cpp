@@ -43,7 +43,8 @@ void CPlayWnd::StopSoundWorker()
 {
     if (!m_bOwnsWorker)
         return;
-    ::StopSoundWorker();
+    // A worker left in the driver holds the audio device, which the platform's shut-down sees.
+    (void)::StopSoundWorker();
     m_bOwnsWorker = false;
 }
 

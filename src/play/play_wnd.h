@@ -11,7 +11,8 @@ public:
 
     void Draw(CDC* pDC) override;
 
-    // Stops the sound worker (waiting for a playing sound); safe to call more than once.
+    // Stops the sound worker (waiting for a playing sound, a few seconds at most; a worker stuck
+    // in the audio driver is left there); safe to call more than once.
     void StopSoundWorker();
 
 protected:

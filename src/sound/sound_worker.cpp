@@ -109,7 +109,7 @@ void StartSoundWorker()
         State().bRunning = false;
 }
 
-void StopSoundWorker()
+bool StopSoundWorker()
 {
     SoundWorkerState& s = State();
     const bool wasRunning = s.bRunning;
@@ -119,14 +119,17 @@ void StopSoundWorker()
     }
     s.slotChanged.notify_one();
     if (!wasRunning)
-        return;
+        return true;
     // Past the bound the stop is repeated at every step: one sent just before the worker entered
     // the play call would have found nothing to stop.
     for (unsigned waited = 0; s.bRunning; waited += kStopPollMs) {
+        if (waited >= kSoundStopWaitMs + kSoundStopGraceMs)
+            return false;
         if (waited >= kSoundStopWaitMs)
             s.halt.load()();
         Sleep(kStopPollMs);
     }
+    return true;
 }
 
 void SetSoundPlayFunction(SoundPlayFunction play)

@@ -1,7 +1,7 @@
 # The whole program against a real sound server that restarts under it or starts after it
 # (sound_server_e2e.py).
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
-foreach(scenario restart late)
+foreach(scenario restart late half)
     add_test(NAME e2e_sound_${scenario}
         COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/sound_server_e2e.py
                 --tappy $<TARGET_FILE:tappy> ${scenario})

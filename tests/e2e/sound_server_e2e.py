@@ -5,6 +5,8 @@
 #
 #   restart  keys are heard, the server is stopped and started again, and keys are heard again
 #   late     Tappy starts before the server, and keys are heard once the server is up
+#   half     the server half up (no WirePlumber: connections are taken, no sink is ever made, a
+#            device's open blocks): keys, then the corner exit, still ends Tappy with status 0
 #
 # Every wait polls with a generous bound; the times are printed, not asserted.
 import array
@@ -64,6 +66,15 @@ class SoundServer:
             ["pactl", "info"], env=self.env, capture_output=True).stdout.decode(), 30),
             "the sound server did not come up with its null sink as the default")
         return time.monotonic()
+
+    def start_half(self):
+        self.procs.append(self.spawn("pipewire"))
+        check(poll(lambda: os.path.exists(self.session["XDG_RUNTIME_DIR"] + "/pipewire-0"), 30),
+              "PipeWire did not start")
+        self.procs.append(self.spawn("pipewire-pulse"))
+        check(poll(lambda: subprocess.run(["pactl", "info"], env=self.env,
+                                          capture_output=True).returncode == 0, 30),
+              "the PulseAudio server did not take connections")
 
     def stop(self, keep=1):
         # The newest first; keep=1 leaves the bus.
@@ -141,7 +152,30 @@ def scenario(restart):
     return run
 
 
+def half_up(display, args):
+    server = SoundServer()
+    base_env = xvfb.tappy_env
+    xvfb.tappy_env = lambda display, *_, **__: base_env(display, "pulseaudio", **server.session)
+    try:
+        server.start_half()
+        with Tappy(display, args.tappy, topics) as tappy:
+            for key in "asdf":
+                tappy.display.key(key)
+                time.sleep(0.5)
+            check(tappy.alive(), "tappy ended while playing: %s" % tappy.stderr())
+            # The About box stands 3 s; a worker stuck in the device's open must not add to it
+            # much. The deadline is generous, the figure is printed.
+            started = time.monotonic()
+            tappy.leave_by_corners(timeout=10)
+            print("ended %.1f s after the corners" % (time.monotonic() - started))
+    finally:
+        xvfb.tappy_env = base_env
+        server.stop(keep=0)
+        shutil.rmtree(server.dir, ignore_errors=True)
+
+
 if __name__ == "__main__":
-    sys.exit(main({"restart": (scenario(True), 1024), "late": (scenario(False), 1024)},
+    sys.exit(main({"restart": (scenario(True), 1024), "late": (scenario(False), 1024),
+                   "half": (half_up, 1024)},
                   "Xvfb xdotool import convert sox pipewire pipewire-pulse wireplumber pactl parec "
                   "dbus-daemon".split()))

@@ -2,6 +2,7 @@
 #include "platform/sdl/backend.h"
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -53,5 +54,13 @@ int AfxWinMain(int /*argc*/, char** /*argv*/)
         return 1;
     if (app->InitInstance())
         app->Run();
-    return app->ExitInstance();
+    const int code = app->ExitInstance();
+    if (!platform.Finish()) {
+        // The sound worker is held in the audio driver (a sound server that takes connections
+        // but never opens a device keeps SDL's open for half a minute). The lock keys are back
+        // and the windows gone; what is left would only wait for that thread.
+        std::fflush(nullptr);
+        _exit(code);
+    }
+    return code;
 }

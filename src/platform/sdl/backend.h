@@ -107,10 +107,15 @@ public:
     // Video (refused when SDL would fall back to an invisible driver nobody asked for), fonts
     // and sound. False, with a message on standard error, when there is no display.
     bool Start();
+    // Windows, the session (the lock keys given back), sound, then SDL. False when a thread is
+    // stuck in the audio driver: then the windows and the session are done with, but nothing
+    // else is touched, and the process must end without waiting for that thread (_exit).
+    bool Finish();
     PlatformState& state() { return *m_state; }
 
 private:
     std::unique_ptr<PlatformState> m_state;
+    bool m_bFinished = false;
 };
 
 // Sets the hints that must precede video start-up, starts SDL's video once and decides the

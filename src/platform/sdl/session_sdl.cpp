@@ -138,23 +138,33 @@ bool PlatformOwner::Start()
     // Without fonts the words are not drawn; without sound the play is silent. Neither stops
     // the program.
     TTF_Init();
-    SoundStartup();
+    SoundStartLater();
     return true;
 }
 
 PlatformOwner::~PlatformOwner()
 {
+    Finish();
+}
+
+bool PlatformOwner::Finish()
+{
+    if (m_bFinished)
+        return true;
     // Windows first: a CWnd destroyed after SDL_Quit would touch a freed window. The TTF
     // library stays open, since fonts held by static objects are closed after this returns.
     DestroyAllWindows();
     m_state->desktop->ReleaseWindowSurfaces();
     EndSession();
-    SoundShutdown();
+    if (!SoundShutdown())
+        return false;
+    m_bFinished = true;
     m_state->hook.reset();
     m_state->desktop.reset();
     g_owner = {nullptr, nullptr, true};
     m_state.reset();
     SDL_Quit();
+    return true;
 }
 
 bool EnsureVideo()

@@ -40,7 +40,9 @@ using Clock = std::chrono::steady_clock;
 struct MixerState {
     // Held by every call that touches the mixer, so a play on the worker never meets a start-up
     // or shut-down on the main thread, and two plays never mix into each other.
-    std::mutex lock;
+    // Timed, for the shut-down: a server that takes connections but never makes a device keeps
+    // SDL's open (and this lock) for half a minute.
+    std::timed_mutex lock;
     bool open = false;
     bool subsystem = false;
     int deviceFrequency = kFrequency;
@@ -295,22 +297,33 @@ bool KeepDeviceLocked(bool forSound)
 
 bool SoundStartup()
 {
-    std::lock_guard<std::mutex> lock(Mixer().lock);
+    std::lock_guard<std::timed_mutex> lock(Mixer().lock);
     Mixer().wanted = true;
     return KeepDeviceLocked(true);
 }
 
-void SoundShutdown()
+void SoundStartLater()
 {
-    std::lock_guard<std::mutex> lock(Mixer().lock);
+    std::lock_guard<std::timed_mutex> lock(Mixer().lock);
+    Mixer().wanted = true;
+    Mixer().nextOpen = Clock::now();
+}
+
+bool SoundShutdown()
+{
+    std::unique_lock<std::timed_mutex> lock(Mixer().lock,
+                                            std::chrono::milliseconds(kSoundShutdownWaitMs));
+    if (!lock.owns_lock())
+        return false;
     Mixer().wanted = false;
     Mixer().failedOpens = 0;
     CloseLocked();
+    return true;
 }
 
 void SoundKeepDevice()
 {
-    std::lock_guard<std::mutex> lock(Mixer().lock);
+    std::lock_guard<std::timed_mutex> lock(Mixer().lock);
     KeepDeviceLocked(false);
 }
 
@@ -323,7 +336,7 @@ BOOL PlaySoundA(const char* pszSound, HINSTANCE /*hmod*/, DWORD fdwSound)
     }
     if (!*pszSound)
         return FALSE;
-    std::lock_guard<std::mutex> lock(Mixer().lock);
+    std::lock_guard<std::timed_mutex> lock(Mixer().lock);
     if (!KeepDeviceLocked(true))
         return FALSE;
     const unsigned stops = Mixer().stopRequests.load();
