@@ -35,3 +35,9 @@ foreach(outputs 1 2 gone)
     set_tests_properties(e2e_wayland_${outputs} PROPERTIES
         LABELS "e2e;wayland" SKIP_RETURN_CODE 77 TIMEOUT 240 ENVIRONMENT "${TAPPY_HEADLESS_ENV}")
 endforeach()
+
+add_test(NAME e2e_wayland_scale
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/wayland_scale_e2e.py
+            --tappy $<TARGET_FILE:tappy> --input $<TARGET_FILE:wl_input>)
+set_tests_properties(e2e_wayland_scale PROPERTIES
+    LABELS "e2e;wayland" SKIP_RETURN_CODE 77 TIMEOUT 240 ENVIRONMENT "${TAPPY_HEADLESS_ENV}")
