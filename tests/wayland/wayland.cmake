@@ -28,16 +28,10 @@ add_executable(wl_input ${CMAKE_CURRENT_LIST_DIR}/wl_input.cpp ${glue_sources})
 target_include_directories(wl_input PRIVATE ${glue_dir})
 target_link_libraries(wl_input PRIVATE PkgConfig::WL_INPUT)
 
-foreach(outputs 1 2 gone)
+foreach(outputs 1 2 gone scale)
     add_test(NAME e2e_wayland_${outputs}
         COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/wayland_e2e.py
                 --tappy $<TARGET_FILE:tappy> --input $<TARGET_FILE:wl_input> ${outputs})
     set_tests_properties(e2e_wayland_${outputs} PROPERTIES
         LABELS "e2e;wayland" SKIP_RETURN_CODE 77 TIMEOUT 240 ENVIRONMENT "${TAPPY_HEADLESS_ENV}")
 endforeach()
-
-add_test(NAME e2e_wayland_scale
-    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/wayland_scale_e2e.py
-            --tappy $<TARGET_FILE:tappy> --input $<TARGET_FILE:wl_input>)
-set_tests_properties(e2e_wayland_scale PROPERTIES
-    LABELS "e2e;wayland" SKIP_RETURN_CODE 77 TIMEOUT 240 ENVIRONMENT "${TAPPY_HEADLESS_ENV}")
