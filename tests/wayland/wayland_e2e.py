@@ -22,10 +22,15 @@
 #   corners    a click at the play output's top-left, then top-right pixel ends Tappy with 0
 #
 # Apart (gone): sway killed under Tappy, which ends with a failing status, saying why.
+# Apart (scale): two outputs at scale 2, Tappy showing a picture of random noise and a word. The
+# cover fills the other output; on the play output's screenshot, at its device pixels, most 2 x 2
+# blocks of the picture and of the word's edges differ inside (a scene drawn at the layout's size
+# and scaled up by the compositor makes every one uniform); the corners end Tappy.
 #
 # Exit status: 0 passed, 1 failed, 77 skipped (sway or a tool is missing).
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -35,7 +40,7 @@ import time
 sys.dont_write_bytecode = True  # no caches left in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from sway import Sway, stop, wait_until  # noqa: E402
-from xvfb import SKIP, H, W, Failure, check  # noqa: E402
+from xvfb import SKIP, H, W, Failure, check, run  # noqa: E402
 
 # Marker name, sway's combination, what else the binding does, evdev codes pressed in order.
 SHORTCUTS = [
@@ -55,6 +60,10 @@ SENTINEL = ("sentinel", "--inhibited Mod4+Shift+F12", "", [125, 42, 88])
 # Generous: a sanitized Tappy on a loaded machine. Reaching a limit is a failure, not a figure.
 START_LIMIT = 60
 SETTLE_LIMIT = 15
+SCALE = 2
+# Drawn at device pixels the share is about 0.01 in the noise and 0.55 at the word's edges;
+# drawn at the layout's size and scaled up, 1.0.
+MOST_UNIFORM = 0.8
 
 
 class Child:
@@ -276,6 +285,56 @@ def gone(sway, args):
           "tappy ended with %s without sway:\n%s" % (tappy.proc.returncode, tappy.lines[-20:]))
 
 
+def leave_by_corners(sway, keys, tappy):
+    rect = outputs(sway)[0]
+    keys.click_at(rect["x"], rect["y"])
+    keys.click_at(rect["x"] + rect["width"] - 1, rect["y"])
+    settle(lambda: tappy.proc.poll() != 0 and "tappy did not exit with status 0 after the corners"
+           " (%r):\n%s" % (tappy.proc.returncode, "\n".join(tappy.lines[-40:])), 30)
+
+
+def uniform_share(img, w, region):
+    # Of the aligned 2 x 2 blocks in region whose 4 x 4 surroundings are not all one colour, the
+    # share whose four pixels are equal, and how many were counted.
+    same = counted = 0
+    for y in range(region[1], region[3] - 2, 2):
+        rows = [img[(y + j) * w * 3:(y + j + 1) * w * 3] for j in (-1, 0, 1, 2)]
+        for x in range(region[0], region[2] - 2, 2):
+            quad = [r[(x - 1) * 3:(x + 3) * 3] for r in rows]
+            if all(q == quad[0][:3] * 4 for q in quad):
+                continue
+            counted += 1
+            same += quad[1][3:9] == quad[2][3:9] == quad[1][3:6] * 2
+    return same / max(counted, 1), counted
+
+
+def scaled(sway, args):
+    size = (W * SCALE, H * SCALE)
+    sway.msg("command", "output * mode %dx%d scale %d" % (size + (SCALE,)))
+    # Larger than the play output, so that Tappy scales it down and no two pixels repeat.
+    os.makedirs(os.path.join(sway.dir, "images"))
+    run(["convert", "-size", "%dx%d" % size, "xc:", "+noise", "Random",
+         os.path.join(sway.dir, "images", "noise.png")])
+    with open(os.path.join(sway.dir, "Tappy.map"), "w") as f:
+        f.write("{Kiwi}{noise.png}{}\n")
+    args.tappy = shutil.copy2(args.tappy, os.path.join(sway.dir, "tappy"))
+    keys = Child(sway, [args.input, "%dx%d" % (W * 2, H)], stdin=subprocess.PIPE)
+    keys.wait_for("ready", 20)
+    tappy = start_tappy(sway, args)[0]
+    check_background(sway)
+    name = [v["output"] for v in sway.views() if v.get("name") == "Tappy"][0]
+    data = sway.run(["grim", "-o", name, "-t", "ppm", "-"])
+    header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)  # as grim writes it
+    w, h, img = int(header[1]), int(header[2]), data[header.end():]
+    check((w, h) == size, "the play output's screenshot is %dx%d" % (w, h))
+    for what, region in (("picture", (30, 30, w - 30, h - 130)),
+                         ("word", (w // 4, h - 130, w * 3 // 4, h))):
+        share, counted = uniform_share(img, w, region)
+        print("%s: uniform 2x2 share %.3f of %d blocks" % (what, share, counted))
+        check(share < MOST_UNIFORM, "the %s looks scaled up" % what)
+    leave_by_corners(sway, keys, tappy)
+
+
 def scenario(sway, args):
     keys = Child(sway, [args.input, "%dx%d" % (W * sway.outputs, H)], stdin=subprocess.PIPE)
     keys.wait_for("ready", 20)
@@ -290,11 +349,7 @@ def scenario(sway, args):
         check_focus(sway, tappy)
         check(not swayidle_fires(sway, 4), "swayidle's 1 s timeout fired while Tappy ran")
         check_instance(sway, tappy, env)
-    rect = outputs(sway)[0]
-    keys.click_at(rect["x"], rect["y"])
-    keys.click_at(rect["x"] + rect["width"] - 1, rect["y"])
-    settle(lambda: tappy.proc.poll() != 0 and "tappy did not exit with status 0 after the corners"
-           " (%r):\n%s" % (tappy.proc.returncode, "\n".join(tappy.lines[-40:])), 30)
+    leave_by_corners(sway, keys, tappy)
     if sway.outputs == 1:  # last: the keyboard is not sway's own after its seat is changed
         check_unlocked(sway, args)
 
@@ -303,17 +358,18 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--tappy", required=True, type=os.path.abspath)
     parser.add_argument("--input", required=True, type=os.path.abspath)
-    parser.add_argument("outputs", choices=("1", "2", "gone"))
+    parser.add_argument("outputs", choices=("1", "2", "gone", "scale"))
     args = parser.parse_args()
     for tool in ("sway", "swaymsg", "swaybg", "swayidle", "grim", "Xwayland", "xhost", "xev",
-                 "setpriv"):
+                 "convert", "setpriv"):
         if not shutil.which(tool):
             print("SKIP: %s is not installed" % tool)
             return SKIP
-    sway = Sway(1 if args.outputs == "gone" else int(args.outputs), SHORTCUTS + [SENTINEL])
+    sway = Sway({"gone": 1, "scale": 2}.get(args.outputs) or int(args.outputs),
+                SHORTCUTS + [SENTINEL])
     try:
         sway.connect()
-        (gone if args.outputs == "gone" else scenario)(sway, args)
+        {"gone": gone, "scale": scaled}.get(args.outputs, scenario)(sway, args)
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAIL:", e)
         print("sway's log ends:\n" + "\n".join(sway.output().splitlines()[-15:]))

@@ -127,6 +127,9 @@ bool VideoHasDisplay();
 // Windows (wnd_sdl.cpp).
 bool IsLiveWindow(HWND hwnd);
 HWND WindowFromSdlId(Uint32 windowId);
+// A point in the desktop's units of a window as the window's own pixels (more of them on a
+// scaled desktop): the first pixel of the ones it covers.
+POINT WindowPixel(SDL_Window* window, int x, int y);
 // The window that keyboard input goes to: the one last focused, else the oldest live one.
 HWND KeyboardTarget();
 // The first live window whose contents are invalid, or null.

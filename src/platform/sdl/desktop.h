@@ -69,6 +69,12 @@ public:
     virtual void ReleaseWindowSurfaces() {}
 
     virtual std::vector<MonitorRect> Monitors() const;
+    // A monitor's size in device pixels; more than its size in the desktop's units where the
+    // desktop is scaled.
+    virtual SDL_Point MonitorPixels(const MonitorRect& monitor) const
+    {
+        return {monitor.w, monitor.h};
+    }
 
     // A second start asks the running one (at raisePath) to come forward; the first listens.
     virtual void RaiseRunning(const char* /*title*/, const std::string& /*raisePath*/) {}

@@ -73,6 +73,7 @@ public:
     // A client cannot place a window; only full screen puts a cover on the output SDL finds at
     // its position, before it is first shown (so it never lands tiled on the play output).
     Uint32 CoverFlags() const override { return SDL_WINDOW_FULLSCREEN_DESKTOP; }
+    SDL_Point MonitorPixels(const MonitorRect& monitor) const override;
     SDL_Surface* WindowSurface(SDL_Window* window) override;
     bool PresentWindowSurface(SDL_Window* window) override;
     void ReleaseWindowSurfaces() override { m_pixels.clear(); }
@@ -170,6 +171,22 @@ void WaylandDesktop::OnResized(SDL_Window* window)
         m_lock->AskFullScreen();
 }
 
+// SDL counts a scaled output in the compositor's logical units and lists its real mode, the
+// largest, first; a window that allows high DPI gets that many pixels on it (at 150 % through a
+// viewport SDL sets, with buffer scale 1, so the picture is still not stretched).
+SDL_Point WaylandDesktop::MonitorPixels(const MonitorRect& monitor) const
+{
+    for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+        SDL_Rect bounds{};
+        SDL_DisplayMode mode{};
+        if (SDL_GetDisplayBounds(i, &bounds) == 0 && bounds.x == monitor.x &&
+            bounds.y == monitor.y && SDL_GetDisplayMode(i, 0, &mode) == 0 && mode.w >= monitor.w &&
+            mode.h >= monitor.h)
+            return {mode.w, mode.h};
+    }
+    return {monitor.w, monitor.h};
+}
+
 SDL_Surface* WaylandDesktop::WindowSurface(SDL_Window* window)
 {
     if (!window)
@@ -189,9 +206,10 @@ SDL_Surface* WaylandDesktop::WindowSurface(SDL_Window* window)
         pixels->canvas.reset(new (std::nothrow)
                                  wayland::Canvas(info.info.wl.display, info.info.wl.surface));
     }
-    // As SDL does with its own: a window of another size gets a new, blank surface.
+    // As SDL does with its own: a window of another size gets a new, blank surface. In device
+    // pixels, which SDL's buffer scale or viewport on the surface expects.
     int w = 0, h = 0;
-    SDL_GetWindowSize(window, &w, &h);
+    SDL_GetWindowSizeInPixels(window, &w, &h);
     if (pixels->surface && (pixels->surface->w != w || pixels->surface->h != h)) {
         SDL_FreeSurface(pixels->surface);
         pixels->surface = nullptr;

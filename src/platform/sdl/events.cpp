@@ -140,8 +140,10 @@ void TranslateEvent(const SDL_Event& event)
         if (event.button.button == SDL_BUTTON_LEFT &&
             !tappy::IsCoverWindow(event.button.windowID)) {
             HWND hwnd = tappy::WindowFromSdlId(event.button.windowID);
-            Post(hwnd ? hwnd : MainWindow(), WM_LBUTTONDOWN, MK_LBUTTON,
-                 PackPoint(event.button.x, event.button.y));
+            // The window's corners are counted in its pixels, SDL's press in the desktop's units.
+            const POINT at = hwnd ? tappy::WindowPixel(hwnd->window, event.button.x, event.button.y)
+                                  : POINT{event.button.x, event.button.y};
+            Post(hwnd ? hwnd : MainWindow(), WM_LBUTTONDOWN, MK_LBUTTON, PackPoint(at.x, at.y));
         }
         break;
     case SDL_SYSWMEVENT:

@@ -36,6 +36,17 @@ HWND WindowFromSdlId(Uint32 windowId)
     return nullptr;
 }
 
+POINT WindowPixel(SDL_Window* window, int x, int y)
+{
+    int w = 0, h = 0, pw = 0, ph = 0;
+    SDL_GetWindowSize(window, &w, &h);
+    SDL_GetWindowSizeInPixels(window, &pw, &ph);
+    if (w <= 0 || h <= 0)
+        return POINT{x, y};
+    return POINT{static_cast<LONG>(static_cast<long long>(x) * pw / w),
+                 static_cast<LONG>(static_cast<long long>(y) * ph / h)};
+}
+
 HWND KeyboardTarget()
 {
     const PlatformState& state = Platform();
@@ -85,11 +96,21 @@ BOOL CWnd::CreateEx(DWORD /*dwExStyle*/, const char* lpszClassName, const char* 
     Uint32 flags = SDL_WINDOW_HIDDEN;
     if (dwStyle & WS_POPUP)
         flags |= SDL_WINDOW_BORDERLESS;
+    // A popup smaller than the screen (the About box) keeps its own size when shown.
+    const bool coversScreen = (dwStyle & WS_POPUP) && rect.left <= 0 && rect.top <= 0 &&
+                              width >= GetSystemMetrics(SM_CXSCREEN) &&
+                              height >= GetSystemMetrics(SM_CYSCREEN);
     // Window coordinates count from the play monitor's origin, as they count from the primary
     // screen's on Windows.
     const tappy::MonitorRect area = tappy::PlayArea();
+    // The screen-covering window is drawn in the monitor's device pixels, as GetSystemMetrics
+    // counts them; SDL places and sizes it in the desktop's units. Smaller windows know nothing
+    // of scaling and are scaled up by the compositor.
+    if (coversScreen)
+        flags |= SDL_WINDOW_ALLOW_HIGHDPI;
     SDL_Window* window = SDL_CreateWindow(lpszWindowName ? lpszWindowName : "", area.x + rect.left,
-                                          area.y + rect.top, width, height, flags);
+                                          area.y + rect.top, coversScreen ? area.w : width,
+                                          coversScreen ? area.h : height, flags);
     if (!window)
         return FALSE;
     if (wndClass->icon) {
@@ -107,10 +128,7 @@ BOOL CWnd::CreateEx(DWORD /*dwExStyle*/, const char* lpszClassName, const char* 
     impl->owner = this;
     if (wndClass->brush)
         impl->background = wndClass->brush->color;
-    // A popup smaller than the screen (the About box) keeps its own size when shown.
-    impl->coversScreen = (dwStyle & WS_POPUP) && rect.left <= 0 && rect.top <= 0 &&
-                         width >= GetSystemMetrics(SM_CXSCREEN) &&
-                         height >= GetSystemMetrics(SM_CYSCREEN);
+    impl->coversScreen = coversScreen;
     // A screen-covering window that cannot be drawn would leave the toy running unseen (SDL
     // has no surface for it on some Wayland setups); it is not made, and the program says so.
     if (impl->coversScreen && !tappy::TheDesktop().WindowSurface(window)) {
@@ -231,13 +249,14 @@ int GetSystemMetrics(int index)
 {
     if (!tappy::EnsureVideo())
         return 0;
-    // The primary monitor, not the whole X screen: the play window covers that one.
-    const tappy::MonitorRect area = tappy::PlayArea();
+    // The primary monitor, not the whole X screen: the play window covers that one. In device
+    // pixels, so that the scene is drawn at the monitor's resolution on a scaled desktop.
+    const SDL_Point pixels = tappy::TheDesktop().MonitorPixels(tappy::PlayArea());
     switch (index) {
     case SM_CXSCREEN:
-        return area.w;
+        return pixels.x;
     case SM_CYSCREEN:
-        return area.h;
+        return pixels.y;
     default:
         return 0;
     }
