@@ -42,7 +42,7 @@ struct MixerState {
     // or shut-down on the main thread, and two plays never mix into each other.
     // Timed, for the shut-down: a server that takes connections but never makes a device keeps
     // SDL's open (and this lock) for half a minute.
-    std::timed_mutex lock;
+    std::mutex lock;
     bool open = false;
     bool subsystem = false;
     int deviceFrequency = kFrequency;
@@ -297,24 +297,28 @@ bool KeepDeviceLocked(bool forSound)
 
 bool SoundStartup()
 {
-    std::lock_guard<std::timed_mutex> lock(Mixer().lock);
+    std::lock_guard<std::mutex> lock(Mixer().lock);
     Mixer().wanted = true;
     return KeepDeviceLocked(true);
 }
 
 void SoundStartLater()
 {
-    std::lock_guard<std::timed_mutex> lock(Mixer().lock);
+    std::lock_guard<std::mutex> lock(Mixer().lock);
     Mixer().wanted = true;
     Mixer().nextOpen = Clock::now();
 }
 
 bool SoundShutdown()
 {
-    std::unique_lock<std::timed_mutex> lock(Mixer().lock,
-                                            std::chrono::milliseconds(kSoundShutdownWaitMs));
-    if (!lock.owns_lock())
-        return false;
+    // Polled with try_lock rather than a timed lock: libstdc++'s timed lock goes through a
+    // pthread call ThreadSanitizer does not follow, and it then reports every unlock.
+    std::unique_lock<std::mutex> lock(Mixer().lock, std::defer_lock);
+    for (unsigned waited = 0; !lock.try_lock(); waited += 10) {
+        if (waited >= kSoundShutdownWaitMs)
+            return false;
+        SDL_Delay(10);
+    }
     Mixer().wanted = false;
     Mixer().failedOpens = 0;
     CloseLocked();
@@ -323,7 +327,7 @@ bool SoundShutdown()
 
 void SoundKeepDevice()
 {
-    std::lock_guard<std::timed_mutex> lock(Mixer().lock);
+    std::lock_guard<std::mutex> lock(Mixer().lock);
     KeepDeviceLocked(false);
 }
 
@@ -336,7 +340,7 @@ BOOL PlaySoundA(const char* pszSound, HINSTANCE /*hmod*/, DWORD fdwSound)
     }
     if (!*pszSound)
         return FALSE;
-    std::lock_guard<std::timed_mutex> lock(Mixer().lock);
+    std::lock_guard<std::mutex> lock(Mixer().lock);
     if (!KeepDeviceLocked(true))
         return FALSE;
     const unsigned stops = Mixer().stopRequests.load();
