@@ -15,7 +15,10 @@
 #include <unistd.h>
 
 namespace {
-constexpr const char* kAppId = "tappy"; // the desktop entry's name, which Tappy's windows carry
+// GNOME Shell keeps its answer under the id of the app it matched the window to, which is the
+// desktop entry's file name: Tappy's windows carry "tappy", and the shell files the answer under
+// "tappy.desktop". A grant under the bare name is never looked at.
+constexpr const char* kAppId = "tappy.desktop";
 constexpr const char* kKeys = "org.gnome.mutter.wayland.keybindings";
 constexpr const char* kNotifications = "org.gnome.desktop.notifications";
 
