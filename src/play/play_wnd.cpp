@@ -43,8 +43,7 @@ void CPlayWnd::StopSoundWorker()
 {
     if (!m_bOwnsWorker)
         return;
-    // A worker left in the driver holds the audio device, which the platform's shut-down sees.
-    (void)::StopSoundWorker();
+    ::StopSoundWorker();
     m_bOwnsWorker = false;
 }
 

@@ -109,7 +109,7 @@ void StartSoundWorker()
         State().bRunning = false;
 }
 
-bool StopSoundWorker()
+void StopSoundWorker()
 {
     SoundWorkerState& s = State();
     const bool wasRunning = s.bRunning;
@@ -119,17 +119,16 @@ bool StopSoundWorker()
     }
     s.slotChanged.notify_one();
     if (!wasRunning)
-        return true;
+        return;
     // Past the bound the stop is repeated at every step: one sent just before the worker entered
     // the play call would have found nothing to stop.
     for (unsigned waited = 0; s.bRunning; waited += kStopPollMs) {
         if (waited >= kSoundStopWaitMs + kSoundStopGraceMs)
-            return false;
+            return;
         if (waited >= kSoundStopWaitMs)
             s.halt.load()();
         Sleep(kStopPollMs);
     }
-    return true;
 }
 
 void SetSoundPlayFunction(SoundPlayFunction play)

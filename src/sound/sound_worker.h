@@ -26,12 +26,12 @@ void StartSoundWorker();
 // Sets the stop flag and, if the worker had been running, waits in 50 ms steps until it has
 // left its loop. A playing sound may end by itself for kSoundStopWaitMs; after that it is
 // stopped, so an hours-long file cannot hold the exit. Returns at once when it never started.
-// False when the worker is still in the audio driver kSoundStopGraceMs after that (an open that
-// a half-started sound server never answers): it is left there, and the process must end
-// without closing the audio under it.
+// A worker still in the audio driver kSoundStopGraceMs after that (an open that a half-started
+// sound server never answers) is left there; the platform's shut-down then finds the device
+// still held and ends the process without closing the audio under it.
 constexpr unsigned kSoundStopWaitMs = 3000;
 constexpr unsigned kSoundStopGraceMs = 500;
-bool StopSoundWorker();
+void StopSoundWorker();
 
 // Test seam: what the worker calls to play a path (default: PlaySoundA with SND_FILENAME).
 using SoundPlayFunction = void (*)(const char* path);

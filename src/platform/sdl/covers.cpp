@@ -55,9 +55,10 @@ void OnMonitorsChanged()
         // All of them again: a cover left on a monitor that moved would show beside it.
         MakeCovers(hwnd);
         TheDesktop().OnCoversChanged(*hwnd);
-        const MonitorRect area = PlayArea();
+        // In device pixels, as GetSystemMetrics counts the screen the back buffer was made for.
+        const SDL_Point pixels = TheDesktop().MonitorPixels(PlayArea());
         SendMessageA(hwnd, WM_DISPLAYCHANGE, 32,
-                     MAKELPARAM(static_cast<WORD>(area.w), static_cast<WORD>(area.h)));
+                     MAKELPARAM(static_cast<WORD>(pixels.x), static_cast<WORD>(pixels.y)));
         hwnd->invalid = true;
     }
 }

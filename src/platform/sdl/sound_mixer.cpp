@@ -40,8 +40,8 @@ using Clock = std::chrono::steady_clock;
 struct MixerState {
     // Held by every call that touches the mixer, so a play on the worker never meets a start-up
     // or shut-down on the main thread, and two plays never mix into each other.
-    // Timed, for the shut-down: a server that takes connections but never makes a device keeps
-    // SDL's open (and this lock) for half a minute.
+    // The shut-down waits for it only so long: a server that takes connections but never makes a
+    // device keeps SDL's open (and this lock) for half a minute.
     std::mutex lock;
     bool open = false;
     bool subsystem = false;
