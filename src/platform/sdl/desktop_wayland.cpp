@@ -103,6 +103,9 @@ private:
 
     wl_display* m_display = nullptr;
     std::unique_ptr<wayland::Lock> m_lock;
+    // Outputs that have Tappy on them: the play output and one cover each. An output plugged in
+    // later has neither, so the shortcuts are not held there and the play screen must say so.
+    int m_coveredOutputs = 0;
     // Each window's pixels, by SDL window id.
     std::map<Uint32, std::unique_ptr<WindowPixels>> m_pixels;
     int m_raiseFd = -1; // where a second start asks this one to come forward
@@ -146,7 +149,12 @@ std::optional<LockHold> WaylandDesktop::HoldLock(const WndImpl& target)
         // covers blank.
         for (SDL_Window* cover : target.covers)
             m_lock->AddCover(WaylandSurface(cover));
+        m_coveredOutputs = 1 + static_cast<int>(target.covers.size());
     }
+    // An output unplugged took its cover with it; the ones left are still covered.
+    const int outputs = SDL_GetNumVideoDisplays();
+    if (outputs >= 1 && outputs < m_coveredOutputs)
+        m_coveredOutputs = outputs;
     m_lock->SetCoversShown(!target.covers.empty());
     if (m_raiseFd >= 0) {
         std::string token;
@@ -156,7 +164,7 @@ std::optional<LockHold> WaylandDesktop::HoldLock(const WndImpl& target)
     m_lock->Tick();
     const auto now = m_lock->status(); // Xlib, through SDL_syswm.h, defines Status
     const bool held = now.shortcuts == wayland::Shortcuts::held;
-    return LockHold{held, true, held && now.focused};
+    return LockHold{held, true, held && now.focused && outputs <= m_coveredOutputs};
 }
 
 // A compositor that drops full screen sends the window its new, smaller size.
