@@ -15,7 +15,8 @@
 #   gone      the X server killed under Tappy: it ends with a failing status, saying why
 #   monitors  (2048 x 768) a monitor defined with xrandr beside the play one while Tappy runs is
 #             covered plain white and the pointer cannot reach it; once it is deleted again, its
-#             half shows the bare screen; the time to cover it is printed
+#             half shows the bare screen; the time to cover it is printed; the play monitor
+#             resized wider and back is filled by the play window, whose corners still end it
 import os
 import struct
 import subprocess
@@ -193,9 +194,15 @@ def scenario_gone(display, args):
 
 
 def scenario_monitors(display, args):
-    def monitor(name, x, primary):
-        run(["xrandr", "--setmonitor", name, "%d/270x%d/200+%d+0" % (W, H, x), primary],
+    def monitor(name, x, primary, width=W):
+        run(["xrandr", "--setmonitor", name, "%d/270x%d/200+%d+0" % (width, H, x), primary],
             env=display.env)
+
+    def within(seconds, cond):
+        start = time.monotonic()
+        while not cond() and time.monotonic() - start < seconds:
+            time.sleep(0.05)
+        return cond()
 
     def right_white():
         return bbox(display.screenshot(), lambda c: c != WHITE, (W, 0, 2 * W, H)) is None
@@ -217,6 +224,15 @@ def scenario_monitors(display, args):
             run(["xrandr", "--delmonitor", "RIGHT"], env=display.env)
             time.sleep(1.0)
             check(tappy.alive(), "tappy ended when a monitor went")
+        # The play monitor resized, and back (gone and made again, as Xvfb's screen cannot
+        # change size): its right edge is the play window's background, and the corners are its own again.
+        for width in (3 * W // 2, W):
+            run(["xrandr", "--delmonitor", "LEFT"], env=display.env)
+            time.sleep(1.0)  # long enough for Tappy to see the screen with no monitor
+            monitor("LEFT", 0, "screen", width)
+            edge = (width - 40, 100, width, H - 200)
+            check(within(10, lambda: bbox(display.screenshot(), lambda c: c != WHITE, edge) is None),
+                  "the play window did not refit a monitor %d px wide" % width)
         tappy.leave_by_corners(about=False)
 
 

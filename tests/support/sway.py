@@ -46,9 +46,10 @@ def stop(proc, limit=5):
 
 
 class Sway:
-    def __init__(self, outputs, bindings):
+    def __init__(self, outputs, bindings, plugged=0):
         # bindings: (marker name, sway key combination, "; " and more commands or "", ...);
-        # each press touches marks/<name>.
+        # each press touches marks/<name>. plugged: outputs configured beside them for
+        # create_output to add later.
         self.outputs = outputs
         self.dir = tempfile.mkdtemp(prefix="tappy-sway-")
         self.runtime, self.marks = os.path.join(self.dir, "run"), os.path.join(self.dir, "marks")
@@ -57,7 +58,7 @@ class Sway:
         lines = ["xwayland enable", "focus_follows_mouse yes", "seat * pointer_constraint enable",
                  "default_border none"]
         lines += ["output HEADLESS-%d mode %dx%d position %d 0 bg #%02x%02x%02x solid_color"
-                  % ((i + 1, W, H, i * W) + BACKGROUND) for i in range(outputs)]
+                  % ((i + 1, W, H, i * W) + BACKGROUND) for i in range(outputs + plugged)]
         lines += ["bindsym %s exec touch %s/%s%s" % (combo, self.marks, name, extra)
                   for name, combo, extra, *_ in bindings]
         config = os.path.join(self.dir, "config")

@@ -26,6 +26,8 @@
 # cover fills the other output; on the play output's screenshot, at its device pixels, most 2 x 2
 # blocks of the picture and of the word's edges differ inside (a scene drawn at the layout's size
 # and scaled up by the compositor makes every one uniform); the corners end Tappy.
+# Apart (plug): an output plugged in under Tappy (create_output) is covered, and held with the
+# pointer on it, as in covers; the time to cover it is printed; the corners end Tappy.
 #
 # Exit status: 0 passed, 1 failed, 77 skipped (sway or a tool is missing).
 import argparse
@@ -335,6 +337,19 @@ def scaled(sway, args):
     leave_by_corners(sway, keys, tappy)
 
 
+def plugged(sway, args):
+    keys = Child(sway, [args.input, "%dx%d" % (W * 2, H)], stdin=subprocess.PIPE)
+    keys.wait_for("ready", 20)
+    tappy = start_tappy(sway, args)[0]
+    start = time.monotonic()
+    sway.msg("command", "create_output")
+    check_holding(sway, tappy, "an output was plugged in")
+    print("the new output was covered %.2f s after create_output" % (time.monotonic() - start))
+    check_background(sway)
+    check_other_output(sway, tappy, keys)
+    leave_by_corners(sway, keys, tappy)
+
+
 def scenario(sway, args):
     keys = Child(sway, [args.input, "%dx%d" % (W * sway.outputs, H)], stdin=subprocess.PIPE)
     keys.wait_for("ready", 20)
@@ -358,18 +373,18 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--tappy", required=True, type=os.path.abspath)
     parser.add_argument("--input", required=True, type=os.path.abspath)
-    parser.add_argument("outputs", choices=("1", "2", "gone", "scale"))
+    parser.add_argument("outputs", choices=("1", "2", "gone", "scale", "plug"))
     args = parser.parse_args()
     for tool in ("sway", "swaymsg", "swaybg", "swayidle", "grim", "Xwayland", "xhost", "xev",
                  "convert", "setpriv"):
         if not shutil.which(tool):
             print("SKIP: %s is not installed" % tool)
             return SKIP
-    sway = Sway({"gone": 1, "scale": 2}.get(args.outputs) or int(args.outputs),
-                SHORTCUTS + [SENTINEL])
+    sway = Sway({"gone": 1, "scale": 2, "plug": 1}.get(args.outputs) or int(args.outputs),
+                SHORTCUTS + [SENTINEL], plugged=int(args.outputs == "plug"))
     try:
         sway.connect()
-        {"gone": gone, "scale": scaled}.get(args.outputs, scenario)(sway, args)
+        {"gone": gone, "scale": scaled, "plug": plugged}.get(args.outputs, scenario)(sway, args)
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAIL:", e)
         print("sway's log ends:\n" + "\n".join(sway.output().splitlines()[-15:]))

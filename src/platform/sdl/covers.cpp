@@ -17,6 +17,10 @@ void CoverPlayArea(SDL_Window* window)
         SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
         return;
     }
+    // It was full screen while the play monitor was the whole display (as while a monitor is
+    // deleted and made again); SDL keeps a full-screen window's size and defers this resize.
+    if (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN)
+        SDL_SetWindowFullscreen(window, 0);
     SDL_SetWindowPosition(window, area.x, area.y);
     SDL_SetWindowSize(window, area.w, area.h);
 }

@@ -62,6 +62,8 @@ public:
     virtual void PaintCover(SDL_Window* cover, Uint32 color);
     // The covering window's covers were made again for new monitors.
     virtual void OnCoversChanged(const WndImpl& /*target*/) {}
+    // SDL saw a screen plugged in or out, and its displays say so now.
+    virtual void OnDisplaysChanged() {}
 
     // A window's pixels to draw on, and showing them; released at shut-down.
     virtual SDL_Surface* WindowSurface(SDL_Window* window);

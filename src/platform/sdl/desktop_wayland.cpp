@@ -70,6 +70,29 @@ public:
             m_lock->OnFocusLost(WaylandSurface(window));
     }
     void OnResized(SDL_Window* window) override;
+    void OnCoversChanged(const WndImpl& target) override
+    {
+        if (!m_lock)
+            return;
+        std::vector<wl_surface*> covers;
+        for (SDL_Window* cover : target.covers)
+            covers.push_back(WaylandSurface(cover));
+        m_lock->SetCovers(covers);
+        m_lock->SetCoversShown(!target.covers.empty());
+        m_coveredOutputs = 1 + static_cast<int>(target.covers.size());
+    }
+    // SDL has read the compositor's news of the output (its wl_output global and its geometry).
+    // Only a real change remakes the covers: SDL also says so for the outputs there at start.
+    void OnDisplaysChanged() override
+    {
+        if (!m_lock)
+            return;
+        std::vector<MonitorRect> now = Monitors();
+        if (now == m_monitors)
+            return;
+        m_monitors = std::move(now);
+        OnMonitorsChanged();
+    }
     // A client cannot place a window; only full screen puts a cover on the output SDL finds at
     // its position, before it is first shown (so it never lands tiled on the play output).
     Uint32 CoverFlags() const override { return SDL_WINDOW_FULLSCREEN_DESKTOP; }
@@ -103,9 +126,10 @@ private:
 
     wl_display* m_display = nullptr;
     std::unique_ptr<wayland::Lock> m_lock;
-    // Outputs that have Tappy on them: the play output and one cover each. An output plugged in
-    // later has neither, so the shortcuts are not held there and the play screen must say so.
+    // Outputs that have Tappy on them: the play output and one cover each. Until an output
+    // plugged in has its cover, the shortcuts are not held there and the play screen says so.
     int m_coveredOutputs = 0;
+    std::vector<MonitorRect> m_monitors; // as the covers were last made for them
     // Each window's pixels, by SDL window id.
     std::map<Uint32, std::unique_ptr<WindowPixels>> m_pixels;
     int m_raiseFd = -1; // where a second start asks this one to come forward
@@ -150,6 +174,7 @@ std::optional<LockHold> WaylandDesktop::HoldLock(const WndImpl& target)
         for (SDL_Window* cover : target.covers)
             m_lock->AddCover(WaylandSurface(cover));
         m_coveredOutputs = 1 + static_cast<int>(target.covers.size());
+        m_monitors = Monitors();
     }
     // An output unplugged took its cover with it; the ones left are still covered.
     const int outputs = SDL_GetNumVideoDisplays();

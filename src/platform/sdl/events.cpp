@@ -146,6 +146,11 @@ void TranslateEvent(const SDL_Event& event)
             Post(hwnd ? hwnd : MainWindow(), WM_LBUTTONDOWN, MK_LBUTTON, PackPoint(at.x, at.y));
         }
         break;
+    case SDL_DISPLAYEVENT:
+        if (event.display.event == SDL_DISPLAYEVENT_CONNECTED ||
+            event.display.event == SDL_DISPLAYEVENT_DISCONNECTED)
+            tappy::TheDesktop().OnDisplaysChanged();
+        break;
     case SDL_SYSWMEVENT:
         // The one place where the window system's own events (on X11 every raw XEvent for
         // Tappy's windows) reach the backends.

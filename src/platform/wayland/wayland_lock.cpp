@@ -254,6 +254,25 @@ void Lock::AddCover(wl_surface* cover)
     impl.Inhibit(*impl.surfaces.back());
 }
 
+void Lock::SetCovers(const std::vector<wl_surface*>& covers)
+{
+    Impl& impl = *impl_;
+    if (!impl.queue)
+        return;
+    // The old covers' surfaces are gone already, and a new one may have the same address, so
+    // every cover's inhibitor is made again.
+    for (std::size_t i = 1; i < impl.surfaces.size(); ++i) {
+        if (impl.focus == impl.surfaces[i]->surface)
+            impl.focus = nullptr;
+        Impl::Drop(*impl.surfaces[i]);
+    }
+    if (!impl.surfaces.empty())
+        impl.surfaces.resize(1);
+    for (wl_surface* cover : covers)
+        AddCover(cover);
+    impl.Dispatch();
+}
+
 void Lock::OnFocusGained(wl_surface* surface)
 {
     Impl& impl = *impl_;

@@ -19,6 +19,7 @@
 //      closes or a parent clicks Tappy again
 #include <memory>
 #include <string>
+#include <vector>
 
 struct wl_display;
 struct wl_surface;
@@ -53,6 +54,8 @@ public:
 
     // A cover on another output: its shortcuts are inhibited too.
     void AddCover(wl_surface* cover);
+    // The covers were made again (a screen came or went): these are all of them now.
+    void SetCovers(const std::vector<wl_surface*>& covers);
     // The focus came to, or left, one of Tappy's surfaces (the play window or a cover).
     void OnFocusGained(wl_surface* surface);
     void OnFocusLost(wl_surface* surface);
