@@ -34,6 +34,10 @@ struct WindowPixels {
     ~WindowPixels() { SDL_FreeSurface(surface); }
     SDL_Surface* surface = nullptr;
     std::unique_ptr<wayland::Canvas> canvas;
+    // Its last present found every buffer still held by the compositor, as while an output is
+    // not drawn yet at start: the safety tick shows it again, or the window would show nothing
+    // until the next key.
+    bool unshown = false;
 };
 
 class WaylandDesktop final : public Desktop {
@@ -52,7 +56,11 @@ public:
     bool HasDisplay() const override { return true; }
     bool CanLock() const override { return true; }
     std::optional<LockHold> HoldLock(const WndImpl& target) override;
-    void ReleaseLock() override { m_lock.reset(); }
+    void ReleaseLock() override
+    {
+        m_lock.reset();
+        m_playWindow = 0;
+    }
     // SDL asks once when its connection fails, and then waits on it no more (its wait returns
     // at once, for good); the safety tick looks as well.
     void OnQuitRequest() override { EndIfGone(); }
@@ -61,6 +69,9 @@ public:
         EndIfGone();
         if (m_lock)
             m_lock->Report();
+        for (auto& [id, pixels] : m_pixels)
+            if (pixels->unshown && SDL_GetWindowFromID(id))
+                Present(*pixels);
     }
     void OnFocus(SDL_Window* window, bool gained) override
     {
@@ -82,17 +93,7 @@ public:
         m_coveredOutputs = 1 + static_cast<int>(target.covers.size());
     }
     // SDL has read the compositor's news of the output (its wl_output global and its geometry).
-    // Only a real change remakes the covers: SDL also says so for the outputs there at start.
-    void OnDisplaysChanged() override
-    {
-        if (!m_lock)
-            return;
-        std::vector<MonitorRect> now = Monitors();
-        if (now == m_monitors)
-            return;
-        m_monitors = std::move(now);
-        OnMonitorsChanged();
-    }
+    void OnDisplaysChanged() override { FollowOutputs(); }
     // A client cannot place a window; only full screen puts a cover on the output SDL finds at
     // its position, before it is first shown (so it never lands tiled on the play output).
     Uint32 CoverFlags() const override { return SDL_WINDOW_FULLSCREEN_DESKTOP; }
@@ -123,13 +124,18 @@ private:
     // The window system's info of a window, and SDL's connection (the same for every window)
     // kept from it.
     bool WindowInfo(SDL_Window* window, SDL_SysWMinfo& info);
+    static bool Present(WindowPixels& pixels);
+    void FollowOutputs();
 
     wl_display* m_display = nullptr;
     std::unique_ptr<wayland::Lock> m_lock;
     // Outputs that have Tappy on them: the play output and one cover each. Until an output
     // plugged in has its cover, the shortcuts are not held there and the play screen says so.
     int m_coveredOutputs = 0;
-    std::vector<MonitorRect> m_monitors; // as the covers were last made for them
+    // As the covers and the scene were last made for them.
+    std::vector<MonitorRect> m_monitors;
+    SDL_Point m_playPixels{};
+    Uint32 m_playWindow = 0; // the locked window's id, while it is
     // Each window's pixels, by SDL window id.
     std::map<Uint32, std::unique_ptr<WindowPixels>> m_pixels;
     int m_raiseFd = -1; // where a second start asks this one to come forward
@@ -175,6 +181,8 @@ std::optional<LockHold> WaylandDesktop::HoldLock(const WndImpl& target)
             m_lock->AddCover(WaylandSurface(cover));
         m_coveredOutputs = 1 + static_cast<int>(target.covers.size());
         m_monitors = Monitors();
+        m_playWindow = SDL_GetWindowID(target.window);
+        m_playPixels = MonitorPixels(PlayArea());
     }
     // An output unplugged took its cover with it; the ones left are still covered.
     const int outputs = SDL_GetNumVideoDisplays();
@@ -202,6 +210,24 @@ void WaylandDesktop::OnResized(SDL_Window* window)
     SDL_GetWindowSize(window, &w, &h);
     if (w != area.w || h != area.h)
         m_lock->AskFullScreen();
+    FollowOutputs();
+}
+
+// Outputs plugged in or unplugged, or given another mode or scale, make the covers and the scene
+// again: a scale set under a running Tappy can leave the play window's size in the layout as it
+// was and change only its device pixels, of which the scene made for the old ones fills a part.
+// SDL also reports the outputs there at start, which change nothing.
+void WaylandDesktop::FollowOutputs()
+{
+    if (!m_lock)
+        return;
+    std::vector<MonitorRect> now = Monitors();
+    const SDL_Point pixels = MonitorPixels(PlayArea());
+    if (now == m_monitors && pixels.x == m_playPixels.x && pixels.y == m_playPixels.y)
+        return;
+    m_monitors = std::move(now);
+    m_playPixels = pixels;
+    OnMonitorsChanged();
 }
 
 // SDL counts a scaled output in the compositor's logical units and lists its real mode, the
@@ -216,6 +242,16 @@ SDL_Point WaylandDesktop::MonitorPixels(const MonitorRect& monitor) const
             bounds.y == monitor.y && SDL_GetDisplayMode(i, 0, &mode) == 0 && mode.w >= monitor.w &&
             mode.h >= monitor.h)
             return {mode.w, mode.h};
+    }
+    // SDL forgets an output's modes when it is given another mode or scale; the play window,
+    // full screen on it, still has its pixels.
+    SDL_Window* play = m_playWindow ? SDL_GetWindowFromID(m_playWindow) : nullptr;
+    int w = 0, h = 0;
+    if (play)
+        SDL_GetWindowSize(play, &w, &h);
+    if (w == monitor.w && h == monitor.h && monitor == PlayArea()) {
+        SDL_GetWindowSizeInPixels(play, &w, &h);
+        return {w, h};
     }
     return {monitor.w, monitor.h};
 }
@@ -255,10 +291,16 @@ SDL_Surface* WaylandDesktop::WindowSurface(SDL_Window* window)
 bool WaylandDesktop::PresentWindowSurface(SDL_Window* window)
 {
     const auto it = m_pixels.find(SDL_GetWindowID(window));
-    if (it == m_pixels.end() || !it->second->surface || !it->second->canvas)
+    return it != m_pixels.end() && Present(*it->second);
+}
+
+bool WaylandDesktop::Present(WindowPixels& pixels)
+{
+    const SDL_Surface* s = pixels.surface;
+    if (!s || !pixels.canvas)
         return false;
-    const SDL_Surface* s = it->second->surface;
-    return it->second->canvas->Present(s->pixels, s->pitch, s->w, s->h);
+    pixels.unshown = !pixels.canvas->Present(s->pixels, s->pitch, s->w, s->h);
+    return !pixels.unshown;
 }
 
 } // namespace
