@@ -22,10 +22,11 @@
 #   corners    a click at the play output's top-left, then top-right pixel ends Tappy with 0
 #
 # Apart (gone): sway killed under Tappy, which ends with a failing status, saying why.
-# Apart (scale): two outputs set to scale 2 (and twice the pixels) under Tappy, which shows a
-# picture of random noise and a word. The cover fills the other output; on the play output's screenshot, at its device pixels, most 2 x 2
-# blocks of the picture and of the word's edges differ inside (a scene drawn at the layout's size
-# and scaled up by the compositor makes every one uniform); the corners end Tappy.
+# Apart (scale, rescale): two outputs at scale 2 (and twice the pixels), set before Tappy starts
+# or while it runs; Tappy shows a picture of random noise and a word. The cover fills the other
+# output; on the play output's screenshot, at its device pixels, most 2 x 2 blocks of the
+# picture and of the word's edges differ inside (a scene drawn at the layout's size and scaled up
+# by the compositor makes every one uniform), and the scene fills it; the corners end Tappy.
 # Apart (plug): an output plugged in under Tappy (create_output) is covered, and held with the
 # pointer on it, as in covers; the time to cover it is printed; the corners end Tappy.
 #
@@ -321,8 +322,12 @@ def scaled(sway, args):
     args.tappy = shutil.copy2(args.tappy, os.path.join(sway.dir, "tappy"))
     keys = Child(sway, [args.input, "%dx%d" % (W * 2, H)], stdin=subprocess.PIPE)
     keys.wait_for("ready", 20)
+    scale = "output * mode %dx%d scale %d" % (size + (SCALE,))
+    if args.outputs == "scale":
+        sway.msg("command", scale)
     tappy = start_tappy(sway, args)[0]
-    sway.msg("command", "output * mode %dx%d scale %d" % (size + (SCALE,)))
+    if args.outputs == "rescale":
+        sway.msg("command", scale)
     check_background(sway)
     name = [v["output"] for v in sway.views() if v.get("name") == "Tappy"][0]
 
@@ -378,18 +383,18 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--tappy", required=True, type=os.path.abspath)
     parser.add_argument("--input", required=True, type=os.path.abspath)
-    parser.add_argument("outputs", choices=("1", "2", "gone", "scale", "plug"))
+    parser.add_argument("outputs", choices=("1", "2", "gone", "scale", "rescale", "plug"))
     args = parser.parse_args()
     for tool in ("sway", "swaymsg", "swaybg", "swayidle", "grim", "Xwayland", "xhost", "xev",
                  "convert", "setpriv"):
         if not shutil.which(tool):
             print("SKIP: %s is not installed" % tool)
             return SKIP
-    sway = Sway({"gone": 1, "scale": 2, "plug": 1}.get(args.outputs) or int(args.outputs),
-                SHORTCUTS + [SENTINEL], plugged=int(args.outputs == "plug"))
+    sway = Sway({"gone": 1, "scale": 2, "rescale": 2, "plug": 1}.get(args.outputs)
+                or int(args.outputs), SHORTCUTS + [SENTINEL], plugged=int(args.outputs == "plug"))
     try:
         sway.connect()
-        {"gone": gone, "scale": scaled, "plug": plugged}.get(args.outputs, scenario)(sway, args)
+        {"gone": gone, "scale": scaled, "rescale": scaled, "plug": plugged}.get(args.outputs, scenario)(sway, args)
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAIL:", e)
         print("sway's log ends:\n" + "\n".join(sway.output().splitlines()[-15:]))
