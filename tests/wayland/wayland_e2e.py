@@ -394,7 +394,8 @@ def main():
                 or int(args.outputs), SHORTCUTS + [SENTINEL], plugged=int(args.outputs == "plug"))
     try:
         sway.connect()
-        {"gone": gone, "scale": scaled, "rescale": scaled, "plug": plugged}.get(args.outputs, scenario)(sway, args)
+        run_case = {"gone": gone, "scale": scaled, "rescale": scaled, "plug": plugged}
+        run_case.get(args.outputs, scenario)(sway, args)
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAIL:", e)
         print("sway's log ends:\n" + "\n".join(sway.output().splitlines()[-15:]))
