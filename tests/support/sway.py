@@ -46,19 +46,21 @@ def stop(proc, limit=5):
 
 
 class Sway:
-    def __init__(self, outputs, bindings, plugged=0):
+    def __init__(self, outputs, bindings, plugged=0, inside=None):
         # bindings: (marker name, sway key combination, "; " and more commands or "", ...);
         # each press touches marks/<name>. plugged: outputs configured beside them for
-        # create_output to add later.
-        self.outputs = outputs
+        # create_output to add later. inside: a Sway whose windows are this one's outputs, so
+        # that closing one unplugs it (sway 1.7 cannot take a headless output away).
+        self.outputs, self.outer = outputs, inside
+        self.prefix = "WL" if inside else "HEADLESS"
         self.dir = tempfile.mkdtemp(prefix="tappy-sway-")
         self.runtime, self.marks = os.path.join(self.dir, "run"), os.path.join(self.dir, "marks")
         os.mkdir(self.runtime, 0o700)
         os.mkdir(self.marks)
         lines = ["xwayland enable", "focus_follows_mouse yes", "seat * pointer_constraint enable",
                  "default_border none"]
-        lines += ["output HEADLESS-%d mode %dx%d position %d 0 bg #%02x%02x%02x solid_color"
-                  % ((i + 1, W, H, i * W) + BACKGROUND) for i in range(outputs + plugged)]
+        lines += ["output %s-%d mode %dx%d position %d 0 bg #%02x%02x%02x solid_color"
+                  % ((self.prefix, i + 1, W, H, i * W) + BACKGROUND) for i in range(outputs + plugged)]
         lines += ["bindsym %s exec touch %s/%s%s" % (combo, self.marks, name, extra)
                   for name, combo, extra, *_ in bindings]
         config = os.path.join(self.dir, "config")
@@ -77,8 +79,12 @@ class Sway:
         self.proc = subprocess.Popen(
             as_desktop(["sway", "-D", "noscanout", "-c", config]), stdout=self.log,
             stderr=self.log, start_new_session=True,
-            env=dict(self.env, WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
-                     WLR_RENDERER="pixman", WLR_HEADLESS_OUTPUTS=str(outputs)))
+            env=dict(self.env, WLR_BACKENDS="wayland" if inside else "headless",
+                     WLR_LIBINPUT_NO_DEVICES="1", WLR_RENDERER="pixman",
+                     WLR_HEADLESS_OUTPUTS=str(outputs), WLR_WL_OUTPUTS=str(outputs),
+                     **({"WAYLAND_DISPLAY": os.path.join(inside.runtime,
+                                                         inside.env["WAYLAND_DISPLAY"])}
+                        if inside else {})))
 
     def connect(self):
         # Waits for sway to answer; close() is due even when this fails.

@@ -28,7 +28,7 @@ add_executable(wl_input ${CMAKE_CURRENT_LIST_DIR}/wl_input.cpp ${glue_sources})
 target_include_directories(wl_input PRIVATE ${glue_dir})
 target_link_libraries(wl_input PRIVATE PkgConfig::WL_INPUT)
 
-foreach(outputs 1 2 gone scale rescale plug)
+foreach(outputs 1 2 gone scale rescale plug unplug)
     add_test(NAME e2e_wayland_${outputs}
         COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/wayland_e2e.py
                 --tappy $<TARGET_FILE:tappy> --input $<TARGET_FILE:wl_input> ${outputs})

@@ -29,6 +29,9 @@
 # by the compositor makes every one uniform), and the scene fills it; the corners end Tappy.
 # Apart (plug): an output plugged in under Tappy (create_output) is covered, and held with the
 # pointer on it, as in covers; the time to cover it is printed; the corners end Tappy.
+# Apart (unplug): two outputs that are windows of another sway; the play output's window closed
+# under Tappy unplugs it, and Tappy moves to the other output, which it holds, full screen, with
+# no cover left over it; the corners end Tappy.
 #
 # Exit status: 0 passed, 1 failed, 77 skipped (sway or a tool is missing).
 import argparse
@@ -290,8 +293,10 @@ def gone(sway, args):
 
 def leave_by_corners(sway, keys, tappy):
     rect = outputs(sway)[0]
-    keys.click_at(rect["x"], rect["y"])
-    keys.click_at(rect["x"] + rect["width"] - 1, rect["y"])
+    # The pointer counts from the layout's left edge, which an unplugged output moves.
+    x = rect["x"] - min(o["rect"]["x"] for o in sway.msg("get_outputs"))
+    keys.click_at(x, rect["y"])
+    keys.click_at(x + rect["width"] - 1, rect["y"])
     settle(lambda: tappy.proc.poll() != 0 and "tappy did not exit with status 0 after the corners"
            " (%r):\n%s" % (tappy.proc.returncode, "\n".join(tappy.lines[-40:])), 30)
 
@@ -360,6 +365,18 @@ def plugged(sway, args):
     leave_by_corners(sway, keys, tappy)
 
 
+def unplugged(sway, args):
+    tappy = start_tappy(sway, args)[0]
+    sway.outer.msg("command", '[title="WL-1$"] kill')
+    settle(lambda: len(sway.msg("get_outputs")) > 1 and "the output closed is still there")
+    check_holding(sway, tappy, "an output was unplugged")
+    settle(lambda: len(sway.views()) > 1 and "a cover is left: " + describe(sway.views()))
+    check_background(sway)
+    keys = Child(sway, [args.input, "%dx%d" % (W, H)], stdin=subprocess.PIPE)  # the output left
+    keys.wait_for("ready", 20)
+    leave_by_corners(sway, keys, tappy)
+
+
 def scenario(sway, args):
     keys = Child(sway, [args.input, "%dx%d" % (W * sway.outputs, H)], stdin=subprocess.PIPE)
     keys.wait_for("ready", 20)
@@ -383,18 +400,27 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--tappy", required=True, type=os.path.abspath)
     parser.add_argument("--input", required=True, type=os.path.abspath)
-    parser.add_argument("outputs", choices=("1", "2", "gone", "scale", "rescale", "plug"))
+    parser.add_argument("outputs", choices=("1", "2", "gone", "scale", "rescale", "plug",
+                                            "unplug"))
     args = parser.parse_args()
     for tool in ("sway", "swaymsg", "swaybg", "swayidle", "grim", "Xwayland", "xhost", "xev",
                  "convert", "setpriv"):
         if not shutil.which(tool):
             print("SKIP: %s is not installed" % tool)
             return SKIP
-    sway = Sway({"gone": 1, "scale": 2, "rescale": 2, "plug": 1}.get(args.outputs)
-                or int(args.outputs), SHORTCUTS + [SENTINEL], plugged=int(args.outputs == "plug"))
+    # Unplugged: each output of Tappy's sway is a full-screen window on an output of another.
+    outer = Sway(2, []) if args.outputs == "unplug" else None
+    if outer:
+        outer.connect()
+        outer.msg("command", 'for_window [title="WL-2$"] move to output HEADLESS-2')
+        outer.msg("command", 'for_window [title="WL-"] fullscreen enable')
+    sway = Sway({"gone": 1, "scale": 2, "rescale": 2, "plug": 1, "unplug": 2}.get(args.outputs)
+                or int(args.outputs), SHORTCUTS + [SENTINEL], plugged=int(args.outputs == "plug"),
+                inside=outer)
     try:
         sway.connect()
-        run_case = {"gone": gone, "scale": scaled, "rescale": scaled, "plug": plugged}
+        run_case = {"gone": gone, "scale": scaled, "rescale": scaled, "plug": plugged,
+                    "unplug": unplugged}
         run_case.get(args.outputs, scenario)(sway, args)
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAIL:", e)
@@ -402,6 +428,8 @@ def main():
         return 1
     finally:
         sway.close()
+        if outer:
+            outer.close()
     print("PASS")
     return 0
 
