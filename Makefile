@@ -26,8 +26,9 @@ TEST_DEPS += sway swaybg grim swayidle xwayland
 TEST_DEPS += pipewire pipewire-pulse wireplumber pulseaudio-utils
 # Much larger desktops, tested only by `make test-desktops`: kwin, and GNOME Shell with its
 # permission store (xdg-desktop-portal), driven over D-Bus from the system's python.
+GNOME_DEPS = gnome-shell xdg-desktop-portal python3-dbus
 DESKTOP_DEPS = kwin-x11
-DESKTOP_DEPS += gnome-shell xdg-desktop-portal python3-dbus
+DESKTOP_DEPS += $(GNOME_DEPS)
 FUZZ_DEPS = clang libclang-rt-14-dev
 TOOL_DEPS = espeak-ng sox librsvg2-bin imagemagick fonts-noto-color-emoji
 # dpkg-shlibdeps (dpkg-dev) computes the package's Depends; CPack finds the programs with file.
