@@ -24,8 +24,11 @@ TEST_DEPS += sway swaybg grim swayidle xwayland
 # The sound server restarted under Tappy and started after it (tests/e2e/sound_server_e2e.py),
 # and its monitor recorded with parec.
 TEST_DEPS += pipewire pipewire-pulse wireplumber pulseaudio-utils
-# A much larger desktop, tested only by `make test-desktops`.
+# Much larger desktops, tested only by `make test-desktops`: kwin, and GNOME Shell with its
+# permission store (xdg-desktop-portal), driven over D-Bus from the system's python.
+GNOME_DEPS = gnome-shell xdg-desktop-portal python3-dbus
 DESKTOP_DEPS = kwin-x11
+DESKTOP_DEPS += $(GNOME_DEPS)
 FUZZ_DEPS = clang libclang-rt-14-dev
 TOOL_DEPS = espeak-ng sox librsvg2-bin imagemagick fonts-noto-color-emoji
 # dpkg-shlibdeps (dpkg-dev) computes the package's Depends; CPack finds the programs with file.
@@ -84,11 +87,14 @@ test: test-deps
 	$(MAKE) build
 	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 300 -LE desktops --repeat until-pass:3
 
-# The lock under kwin_x11, one and two monitors.
+# The lock under kwin_x11 (one and two monitors) and GNOME Shell; DESKTOPS=regex picks tests by
+# name, e.g. DESKTOPS=gnome.
+DESKTOPS ?= .
 test-desktops: test-deps
 	$(call apt_install,$(DESKTOP_DEPS))
 	$(MAKE) build
-	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 300 -L desktops --repeat until-pass:3
+	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 300 -L desktops -R '$(DESKTOPS)' \
+	  --repeat until-pass:3
 
 # The sound worker and the key response under ThreadSanitizer.
 test-tsan: test-deps

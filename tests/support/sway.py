@@ -45,6 +45,20 @@ def stop(proc, limit=5):
         proc.wait()
 
 
+def kill_all_of(runtime):
+    # What a desktop started in sessions of their own (Xwayland, swaybg, exec'd commands, bus
+    # services) and what was started beside it is known by its private runtime folder in its
+    # environment.
+    mine = ("XDG_RUNTIME_DIR=" + runtime + "\0").encode()
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open("/proc/%s/environ" % pid, "rb") as f:
+                if mine in f.read():
+                    os.kill(int(pid), signal.SIGKILL)
+        except OSError:
+            pass
+
+
 class Sway:
     def __init__(self, outputs, bindings, plugged=0, inside=None):
         # bindings: (marker name, sway key combination, "; " and more commands or "", ...);
@@ -154,15 +168,6 @@ class Sway:
 
     def close(self):
         stop(self.proc, 10)
-        # What sway started in sessions of their own (Xwayland, swaybg, exec'd commands) and
-        # what was started here is known by the private runtime folder in its environment.
-        mine = ("XDG_RUNTIME_DIR=" + self.runtime + "\0").encode()
-        for pid in filter(str.isdigit, os.listdir("/proc")):
-            try:
-                with open("/proc/%s/environ" % pid, "rb") as f:
-                    if mine in f.read():
-                        os.kill(int(pid), signal.SIGKILL)
-            except OSError:
-                pass
+        kill_all_of(self.runtime)
         self.log.close()
         shutil.rmtree(self.dir, ignore_errors=True)
