@@ -148,13 +148,17 @@ def sample(pid):
 
 
 def trend(points):
-    # Least-squares slope of (minutes, MB), in MB per hour.
-    n = len(points)
-    if n < 2:
-        return float("nan")
-    mx, my = sum(p[0] for p in points) / n, sum(p[1] for p in points) / n
+    # Least-squares slope of (minutes, MB) and its standard error, in MB per hour. The resident
+    # size swings by tens of MB as decoded pictures come and go, so a slope is growth only when
+    # it stands well clear of its error.
+    n, nan = len(points), (float("nan"), float("nan"))
+    mx, my = sum(p[0] for p in points) / max(n, 1), sum(p[1] for p in points) / max(n, 1)
     sxx = sum((p[0] - mx) ** 2 for p in points)
-    return sum((p[0] - mx) * (p[1] - my) for p in points) / sxx * 60 if sxx else float("nan")
+    if n < 3 or not sxx:
+        return nan
+    slope = sum((p[0] - mx) * (p[1] - my) for p in points) / sxx
+    spread = sum((y - my - slope * (x - mx)) ** 2 for x, y in points) / (n - 2)
+    return slope * 60, (spread / sxx) ** 0.5 * 60
 
 
 def leave(display, proc):
@@ -215,7 +219,7 @@ def summary(rows, keys, rate, alive, code, took, root):
     print(f"Keys and chords sent: {keys} in {rows[-1]['minute']:.1f} minutes"
           f" ({rate:.1f} a second)")
     print(f"Resident: first {rss[0]:.1f} MB, last {rss[-1]:.1f} MB, largest {max(rss):.1f} MB;"
-          f" trend over the second half {trend(half):+.2f} MB per hour")
+          " trend over the second half %+.1f ± %.1f MB per hour" % trend(half))
     print("Most descriptors %d, threads %d, children %d; zombies seen %d (at most %d at once)"
           % (max(r["fds"] for r in rows), max(r["threads"] for r in rows),
              max(r["children"] for r in rows), sum(r["zombies"] for r in rows),
