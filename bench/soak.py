@@ -91,28 +91,25 @@ def library(root, count, program):
     return shutil.copy2(program, os.path.join(root, "tappy"))
 
 
-def toddler(rng, seconds):
-    # One xdotool command line for about `seconds` of play: 10 events a second on average.
-    cmd, spent = [], 0.0
-    while spent < seconds:
-        r = rng.random()
-        if r < 0.74:
-            cmd += ["key", "--delay", "30", rng.choice(KEYS)]
+def toddler(rng):
+    # Endless (xdotool line, seconds until the next, keys in it). Between events the gap is
+    # random; a held key takes the hand alone (another key would stop the server repeating
+    # it, and the repeats are the pulse), held past the server's 660 ms repeat delay. The gap
+    # and the share of holds make about 10 keys a second over all.
+    while True:
+        r, gap = rng.random(), rng.expovariate(1 / 0.052)
+        if r < 0.77:
+            yield "key " + rng.choice(KEYS), gap, 1
         elif r < 0.80:
-            held = rng.uniform(0.3, 1.5)  # the server repeats it meanwhile: the pulse
             key = rng.choice(KEYS[:36])
-            cmd += ["keydown", key, "sleep", f"{held:.2f}", "keyup", key]
-            spent += held
+            yield "keydown " + key, rng.uniform(0.8, 1.6), 1
+            yield "keyup " + key, gap, 0
         elif r < 0.90:
-            cmd += ["key", "--delay", "30", rng.choice(CHORDS)]
+            yield "key " + rng.choice(CHORDS), gap, 1
         else:
             x = rng.randrange(CORNER_MARGIN, WIDTH - CORNER_MARGIN)
             y = rng.randrange(CORNER_MARGIN, HEIGHT - CORNER_MARGIN)
-            cmd += ["mousemove", str(x), str(y), "click", rng.choice(["1", "1", "3", "2"])]
-        gap = rng.expovariate(1 / 0.03)
-        cmd += ["sleep", f"{gap:.3f}"]
-        spent += gap + 0.03
-    return cmd
+            yield "mousemove %d %d click %s" % (x, y, rng.choice("1132")), gap, 0
 
 
 def children(pid):
@@ -151,13 +148,17 @@ def sample(pid):
 
 
 def trend(points):
-    # Least-squares slope of (minutes, MB), in MB per hour.
-    n = len(points)
-    if n < 2:
-        return float("nan")
-    mx, my = sum(p[0] for p in points) / n, sum(p[1] for p in points) / n
+    # Least-squares slope of (minutes, MB) and its standard error, in MB per hour. The resident
+    # size swings by tens of MB as decoded pictures come and go, so a slope is growth only when
+    # it stands well clear of its error.
+    n, nan = len(points), (float("nan"), float("nan"))
+    mx, my = sum(p[0] for p in points) / max(n, 1), sum(p[1] for p in points) / max(n, 1)
     sxx = sum((p[0] - mx) ** 2 for p in points)
-    return sum((p[0] - mx) * (p[1] - my) for p in points) / sxx * 60 if sxx else float("nan")
+    if n < 3 or not sxx:
+        return nan
+    slope = sum((p[0] - mx) * (p[1] - my) for p in points) / sxx
+    spread = sum((y - my - slope * (x - mx)) ** 2 for x, y in points) / (n - 2)
+    return slope * 60, (spread / sxx) ** 0.5 * 60
 
 
 def leave(display, proc):
@@ -180,10 +181,14 @@ def soak(display, program, root, minutes, every):
     proc = subprocess.Popen([program], cwd="/", env=env, stdout=subprocess.DEVNULL,
                             stderr=open(os.path.join(root, "stderr.txt"), "w"))
     time.sleep(5)
-    rng, rows, t0, keys = random.Random(1), [], time.monotonic(), 0
+    # One xdotool reads the events as they are written, each at its time: a process for each
+    # would cost more than the gap.
+    xdo = subprocess.Popen(["xdotool", "-"], stdin=subprocess.PIPE, text=True, env=display.env,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    rows, t0, keys, events = [], time.monotonic(), 0, toddler(random.Random(1))
     print("| Minute | Resident | Descriptors | Threads | Children | Zombies | Children's resident |")
     print("|---|---|---|---|---|---|---|")
-    next_at = t0
+    next_at = at = t0
     while proc.poll() is None:
         now = time.monotonic()
         if now >= next_at:
@@ -194,23 +199,27 @@ def soak(display, program, root, minutes, every):
             next_at += every
             if now - t0 >= minutes * 60:
                 break
-        cmd = toddler(rng, min(5.0, max(0.5, next_at - now)))
-        keys += cmd.count("key") + cmd.count("keydown")
-        subprocess.run(["xdotool", *cmd], env=display.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
+        time.sleep(max(0.0, at - now))
+        line, gap, n = next(events)
+        xdo.stdin.write(line + "\n")
+        xdo.stdin.flush()
+        keys, at = keys + n, at + gap
+    xdo.stdin.close()
+    xdo.wait()  # what was written has been typed
+    rate = keys / (time.monotonic() - t0)
     alive = proc.poll() is None
     code, took = leave(display, proc) if alive else (proc.returncode, 0.0)
-    return rows, keys, alive, code, took
+    return rows, keys, rate, alive, code, took
 
 
-def summary(rows, keys, alive, code, took, root):
+def summary(rows, keys, rate, alive, code, took, root):
     rss = [r["rss"] for r in rows]
     half = [(r["minute"], r["rss"]) for r in rows if r["minute"] >= rows[-1]["minute"] / 2]
     print()
     print(f"Keys and chords sent: {keys} in {rows[-1]['minute']:.1f} minutes"
-          f" ({keys / max(rows[-1]['minute'] * 60, 1):.1f} a second)")
+          f" ({rate:.1f} a second)")
     print(f"Resident: first {rss[0]:.1f} MB, last {rss[-1]:.1f} MB, largest {max(rss):.1f} MB;"
-          f" trend over the second half {trend(half):+.2f} MB per hour")
+          " trend over the second half %+.1f ± %.1f MB per hour" % trend(half))
     print("Most descriptors %d, threads %d, children %d; zombies seen %d (at most %d at once)"
           % (max(r["fds"] for r in rows), max(r["threads"] for r in rows),
              max(r["children"] for r in rows), sum(r["zombies"] for r in rows),
