@@ -225,8 +225,8 @@ bool ClaimDesktopSession(const char* title)
     case Claim::taken:
         state.desktop->RaiseRunning(title, RaisePath(state));
         std::fprintf(stderr,
-                     "%s is already running on this display; it has been brought to the "
-                     "front.\n",
+                     "%s is already running on this display; it has been asked to come to "
+                     "the front (a desktop may only mark it as wanting attention).\n",
                      *title ? title : "Tappy");
         return false;
     case Claim::unknown:
