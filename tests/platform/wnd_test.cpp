@@ -41,7 +41,7 @@ END_MESSAGE_MAP()
 
 const RECT kScreen{0, 0, 1024, 768};
 
-TEST(Wnd, CreateDeliversCreateThenShowBeforeReturning)
+TEST(Wnd, CreateDeliversCreateThenShowBeforeReturningOrLeavesNoWindow)
 {
     CRecordingWnd wnd;
     ASSERT_TRUE(wnd.CreateEx(0, AfxRegisterWndClass(CS_HREDRAW | CS_VREDRAW), "order",
@@ -53,10 +53,7 @@ TEST(Wnd, CreateDeliversCreateThenShowBeforeReturning)
               std::pair(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
     wnd.ShowWindow(SW_SHOW); // already visible: no second notification
     EXPECT_EQ(wnd.m_got.size(), 2u);
-}
 
-TEST(Wnd, FailedCreationLeavesNoWindow)
-{
     CRecordingWnd refused;
     refused.m_nCreateResult = -1;
     EXPECT_FALSE(refused.CreateEx(0, AfxRegisterWndClass(0), "order", WS_POPUP | WS_VISIBLE,
