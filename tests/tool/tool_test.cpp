@@ -88,9 +88,8 @@ TEST(ToolNames, RenamedPicturesPairWithTheirSound)
         const std::string stem = picture.substr(0, picture.size() - 4);
         EXPECT_EQ(DefaultSoundFor(picture), stem + ".wav") << row.name;
     }
-    EXPECT_EQ(PairingSoundName("cat.WAV"), "cat.wav");
-    EXPECT_EQ(PairingSoundName("cat.wave"), "cat.wav");
-    EXPECT_EQ(PairingSoundName("cat"), "cat.wav");
+    for (const char* sound : {"cat.WAV", "cat.wave", "cat"})
+        EXPECT_EQ(PairingSoundName(sound), "cat.wav") << sound;
     EXPECT_EQ(DefaultSoundFor("ab"), "wav"); // the loading's own rule for a short name
 }
 
