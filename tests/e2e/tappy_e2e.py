@@ -29,12 +29,8 @@ from xvfb import (H, PICTURE, W, Tappy, bbox, check, dark, main, run, tappy_env,
 
 WHITE = (255, 255, 255)
 # Picture colours and tones, one per topic, so the audio tells that a topic's sound played.
-TOPICS = {
-    "red": (255, 0, 0, 440),
-    "green": (0, 160, 0, 660),
-    "blue": (0, 0, 255, 880),
-    "orange": (255, 140, 0, 1100),
-}
+TOPICS = {"red": (255, 0, 0, 440), "green": (0, 160, 0, 660), "blue": (0, 0, 255, 880),
+          "orange": (255, 140, 0, 1100)}
 
 
 def picture_size(img):
@@ -228,14 +224,9 @@ def scenario_monitors(display, args):
         tappy.leave_by_corners(about=False)
 
 
-SCENARIOS = {
-    "play": (scenario_play, W),
-    "broken": (scenario_broken, W),
-    "instance": (scenario_instance, W),
-    "session": (scenario_session, W),
-    "gone": (scenario_gone, W),
-    "monitors": (scenario_monitors, 2 * W),
-}
+SCENARIOS = {"play": (scenario_play, W), "broken": (scenario_broken, W),
+             "instance": (scenario_instance, W), "session": (scenario_session, W),
+             "gone": (scenario_gone, W), "monitors": (scenario_monitors, 2 * W)}
 
 if __name__ == "__main__":
     sys.exit(main(SCENARIOS, ("Xvfb", "xdotool", "xrandr", "xset", "import", "convert", "sox")))

@@ -210,9 +210,8 @@ def main(scenarios, tools, height=H):
     # to (function, screen width), the function taking (display, args). Exit status: 0 passed,
     # 1 failed, 77 skipped (a tool is missing).
     parser = argparse.ArgumentParser()
-    parser.add_argument("--tappy", default="")
-    parser.add_argument("--probe", default="")
-    parser.add_argument("--tool", default="")
+    for option in ("--tappy", "--probe", "--tool"):
+        parser.add_argument(option, default="")
     parser.add_argument("scenario", choices=sorted(scenarios))
     args = parser.parse_args()
     for tool in tools:
