@@ -7,13 +7,13 @@
 #include <zlib.h>
 
 namespace testpics {
-namespace {
-// Appends v as `bytes` bytes.
-void PutInt(std::string& s, std::uint32_t v, int bytes, bool bigEndian = false)
+void PutInt(std::string& s, std::uint32_t v, int bytes, bool bigEndian)
 {
     for (int i = 0; i < bytes; ++i)
         s += static_cast<char>(v >> (8 * (bigEndian ? bytes - 1 - i : i)));
 }
+
+namespace {
 
 void Chunk(std::string& png, const char* type, const std::string& data)
 {

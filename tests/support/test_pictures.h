@@ -12,6 +12,8 @@ std::string Png(std::uint32_t w, std::uint32_t h);
 std::string PngClaiming(std::uint32_t w, std::uint32_t h, std::size_t payload);
 std::string Bmp(std::uint32_t w, std::uint32_t h, std::uint32_t rgb = 0x606060); // one colour
 std::string Wav();
+// Appends v as `bytes` bytes.
+void PutInt(std::string& s, std::uint32_t v, int bytes, bool bigEndian = false);
 
 struct Sample {
     const char* name;
