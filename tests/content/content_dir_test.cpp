@@ -28,10 +28,8 @@ TEST(ContentDir, TheUserFolderWinsOnlyOnceItHoldsAPicture)
         EXPECT_EQ(ChooseContentDir("/opt/tappy/", user, row.hasPictures).str(), row.expected)
             << (row.xdg ? row.xdg : "(unset)") << " " << (row.home ? row.home : "(unset)");
     }
-}
 
-TEST(ContentDir, OnlyAFileInImagesCounts)
-{
+    // Only a file in images/ counts as a picture there.
     testpics::TempDir folder;
     EXPECT_FALSE(HasPictureFiles(CString(folder.dir()))); // no images/ at all
     std::filesystem::create_directories(folder.path() / "images" / "holiday");

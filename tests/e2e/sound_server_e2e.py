@@ -10,6 +10,7 @@
 #
 # Every wait polls with a generous bound; the times are printed, not asserted.
 import array
+import contextlib
 import os
 import shutil
 import signal
@@ -21,18 +22,13 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import xvfb  # noqa: E402
 from tappy_e2e import topics  # noqa: E402
-from xvfb import Failure, Tappy, check, main  # noqa: E402
+from xvfb import Failure, Tappy, check, main, wait_until  # noqa: E402
 
 RATE, SINK = 44100, "tappy-null"
 # Made by the server itself, so the sink is there again after every restart.
 NULL_SINK = """context.objects = [ { factory = adapter args = {
     factory.name = support.null-audio-sink node.name = "%s" media.class = Audio/Sink
     audio.position = [ FL FR ] object.linger = true priority.driver = 1009 } } ]""" % SINK
-
-
-def poll(pred, seconds):
-    # True as soon as pred is, looked at every 0.2 s (sleep gives None, which is false).
-    return any(pred() or time.sleep(0.2) for _ in range(int(seconds * 5)))
 
 
 class SoundServer:
@@ -55,26 +51,22 @@ class SoundServer:
         return subprocess.Popen(cmd, env=self.env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
 
-    def start(self):
+    def start(self, half=False):
         # WirePlumber gives up on a PipeWire that is not listening yet, and without it no stream
-        # is ever linked: ready is when it has made the null sink the default.
+        # is ever linked: ready is when it has made the null sink the default. Half up, without
+        # it: when the PulseAudio server takes connections.
         self.procs.append(self.spawn("pipewire"))
-        check(poll(lambda: os.path.exists(self.session["XDG_RUNTIME_DIR"] + "/pipewire-0"), 30),
-              "PipeWire did not start")
-        self.procs += [self.spawn("wireplumber"), self.spawn("pipewire-pulse")]
-        check(poll(lambda: "Default Sink: " + SINK in subprocess.run(
-            ["pactl", "info"], env=self.env, capture_output=True).stdout.decode(), 30),
-            "the sound server did not come up with its null sink as the default")
-        return time.monotonic()
+        check(wait_until(lambda: os.path.exists(self.session["XDG_RUNTIME_DIR"] + "/pipewire-0"),
+                         30, 0.2), "PipeWire did not start")
+        self.procs += [self.spawn(p) for p in ("wireplumber", "pipewire-pulse")[half:]]
 
-    def start_half(self):
-        self.procs.append(self.spawn("pipewire"))
-        check(poll(lambda: os.path.exists(self.session["XDG_RUNTIME_DIR"] + "/pipewire-0"), 30),
-              "PipeWire did not start")
-        self.procs.append(self.spawn("pipewire-pulse"))
-        check(poll(lambda: subprocess.run(["pactl", "info"], env=self.env,
-                                          capture_output=True).returncode == 0, 30),
-              "the PulseAudio server did not take connections")
+        def up():
+            r = subprocess.run(["pactl", "info"], env=self.env, capture_output=True)
+            return r.returncode == 0 and (half or "Default Sink: " + SINK in r.stdout.decode())
+
+        check(wait_until(up, 30, 0.2), "the sound server did not come up"
+              + ("" if half else " with its null sink as the default"))
+        return time.monotonic()
 
     def stop(self, keep=1):
         # The newest first; keep=1 leaves the bus.
@@ -119,19 +111,29 @@ def seconds_to_first_heard(tappy, server, ready):
         if server.recorder.poll() is not None:  # a recorder that came too early
             server.record()
         tappy.display.key("qwertyuiop"[i % 10])
-        if poll(server.tones, 1.0):
+        if wait_until(server.tones, 1.0, 0.2):
             return server.since + server.tones()[0] - ready
     streams = subprocess.run(["pactl", "list", "short", "sink-inputs"], env=server.env,
                              capture_output=True).stdout.decode()
     raise Failure("no key was heard after the sound server came up; streams: " + streams)
 
 
+@contextlib.contextmanager
+def sound_server():
+    # A server the Tappys started meanwhile play through, taken away whole at the end.
+    server, base_env = SoundServer(), xvfb.tappy_env
+    xvfb.tappy_env = lambda display, *_, **__: base_env(display, "pulseaudio", **server.session)
+    try:
+        yield server
+    finally:
+        xvfb.tappy_env = base_env
+        server.stop(keep=0)
+        shutil.rmtree(server.dir, ignore_errors=True)
+
+
 def scenario(restart):
     def run(display, args):
-        server = SoundServer()
-        base_env = xvfb.tappy_env
-        xvfb.tappy_env = lambda display, *_, **__: base_env(display, "pulseaudio", **server.session)
-        try:
+        with sound_server() as server:
             if restart:
                 server.start()
             with Tappy(display, args.tappy, topics) as tappy:
@@ -145,19 +147,12 @@ def scenario(restart):
                       "after the server was ready" % (before, after, latency))
                 check(after >= 5 and (before is None or before >= 5), "keys went unheard")
                 tappy.leave_by_corners()
-        finally:
-            xvfb.tappy_env = base_env
-            server.stop(keep=0)
-            shutil.rmtree(server.dir, ignore_errors=True)
     return run
 
 
 def half_up(display, args):
-    server = SoundServer()
-    base_env = xvfb.tappy_env
-    xvfb.tappy_env = lambda display, *_, **__: base_env(display, "pulseaudio", **server.session)
-    try:
-        server.start_half()
+    with sound_server() as server:
+        server.start(half=True)
         with Tappy(display, args.tappy, topics) as tappy:
             for key in "asdf":
                 tappy.display.key(key)
@@ -168,10 +163,6 @@ def half_up(display, args):
             started = time.monotonic()
             tappy.leave_by_corners(timeout=10)
             print("ended %.1f s after the corners" % (time.monotonic() - started))
-    finally:
-        xvfb.tappy_env = base_env
-        server.stop(keep=0)
-        shutil.rmtree(server.dir, ignore_errors=True)
 
 
 if __name__ == "__main__":

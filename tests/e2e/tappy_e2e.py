@@ -24,16 +24,13 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from xvfb import H, PICTURE, W, Tappy, bbox, check, dark, main, run, tappy_env  # noqa: E402
+from xvfb import (H, PICTURE, W, Tappy, bbox, check, dark, main, run, tappy_env,  # noqa: E402
+                  wait_until)
 
 WHITE = (255, 255, 255)
 # Picture colours and tones, one per topic, so the audio tells that a topic's sound played.
-TOPICS = {
-    "red": (255, 0, 0, 440),
-    "green": (0, 160, 0, 660),
-    "blue": (0, 0, 255, 880),
-    "orange": (255, 140, 0, 1100),
-}
+TOPICS = {"red": (255, 0, 0, 440), "green": (0, 160, 0, 660), "blue": (0, 0, 255, 880),
+          "orange": (255, 140, 0, 1100)}
 
 
 def picture_size(img):
@@ -149,10 +146,7 @@ def scenario_instance(display, args):
         # A killed instance leaves nothing that blocks the next start.
         first.proc.kill()
         first.proc.wait()
-        for _ in range(50):
-            if not display.tappy_windows():
-                break
-            time.sleep(0.1)
+        wait_until(lambda: not display.tappy_windows(), 5)
         with Tappy(display, args.tappy, topics) as third:
             third.leave_by_corners()
 
@@ -198,12 +192,6 @@ def scenario_monitors(display, args):
         run(["xrandr", "--setmonitor", name, "%d/270x%d/200+%d+0" % (width, H, x), primary],
             env=display.env)
 
-    def within(seconds, cond):
-        start = time.monotonic()
-        while not cond() and time.monotonic() - start < seconds:
-            time.sleep(0.05)
-        return cond()
-
     def right_white():
         return bbox(display.screenshot(), lambda c: c != WHITE, (W, 0, 2 * W, H)) is None
 
@@ -213,8 +201,7 @@ def scenario_monitors(display, args):
             check(not right_white(), "the right half is covered before it is a monitor")
             start = time.monotonic()
             monitor("RIGHT", W, "none")
-            while not right_white() and time.monotonic() - start < 10:
-                time.sleep(0.05)
+            wait_until(right_white, 10, 0.05)
             print("the new monitor was covered %.2f s after xrandr" % (time.monotonic() - start))
             check(right_white(), "the new monitor is not covered plain white")
             display.xdo("mousemove", W + W // 2, H // 2)
@@ -231,19 +218,15 @@ def scenario_monitors(display, args):
             time.sleep(1.0)  # long enough for Tappy to see the screen with no monitor
             monitor("LEFT", 0, "screen", width)
             edge = (width - 40, 100, width, H - 200)
-            check(within(10, lambda: bbox(display.screenshot(), lambda c: c != WHITE, edge) is None),
+            check(wait_until(lambda: bbox(display.screenshot(), lambda c: c != WHITE, edge)
+                             is None, 10, 0.05),
                   "the play window did not refit a monitor %d px wide" % width)
         tappy.leave_by_corners(about=False)
 
 
-SCENARIOS = {
-    "play": (scenario_play, W),
-    "broken": (scenario_broken, W),
-    "instance": (scenario_instance, W),
-    "session": (scenario_session, W),
-    "gone": (scenario_gone, W),
-    "monitors": (scenario_monitors, 2 * W),
-}
+SCENARIOS = {"play": (scenario_play, W), "broken": (scenario_broken, W),
+             "instance": (scenario_instance, W), "session": (scenario_session, W),
+             "gone": (scenario_gone, W), "monitors": (scenario_monitors, 2 * W)}
 
 if __name__ == "__main__":
     sys.exit(main(SCENARIOS, ("Xvfb", "xdotool", "xrandr", "xset", "import", "convert", "sox")))

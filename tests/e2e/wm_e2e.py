@@ -28,7 +28,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from tappy_e2e import topics  # noqa: E402
-from xvfb import H, W, Failure, Tappy, bbox, check, main, run  # noqa: E402
+from xvfb import H, W, Tappy, bbox, check, main, run, wait_until  # noqa: E402
 
 PLACE = "0,0,%d,%d" % (W, H)
 ESCAPES = ["iconify", "hidden", "showdesktop", "desktop", "unfullscreen", "fullscreen",
@@ -86,13 +86,11 @@ class WindowManager:
         self.proc = subprocess.Popen([config if a == "CONFIG" else a for a in WMS[name][1]],
                                      env=env, stdout=self.log, stderr=self.log,
                                      start_new_session=True)
-        for _ in range(300):
-            check(self.proc.poll() is None, "%s exited at start: %s" % (name, self.output()))
-            if "window id" in root_property(display, "_NET_SUPPORTING_WM_CHECK"):
-                time.sleep(1.0)  # its panel and its own windows
-                return
-            time.sleep(0.1)
-        raise Failure("%s did not come up: %s" % (name, self.output()))
+        up = wait_until(lambda: self.proc.poll() is not None or "window id" in root_property(
+            display, "_NET_SUPPORTING_WM_CHECK"), 30)
+        check(self.proc.poll() is None, "%s exited at start: %s" % (name, self.output()))
+        check(up, "%s did not come up: %s" % (name, self.output()))
+        time.sleep(1.0)  # its panel and its own windows
 
     def __enter__(self):
         return self

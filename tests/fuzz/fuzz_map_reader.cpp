@@ -10,13 +10,7 @@
 #include <sstream>
 #include <string>
 
-namespace {
-void Check(bool ok)
-{
-    if (!ok)
-        __builtin_trap();
-}
-} // namespace
+#include "fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -5,13 +5,9 @@
 #include <cstdint>
 #include <string>
 
-namespace {
-void Check(bool ok)
-{
-    if (!ok)
-        __builtin_trap();
-}
+#include "fuzz_check.h"
 
+namespace {
 void CheckRenderable(const std::string& text)
 {
     Check(IsValidUtf8(text.data(), text.size()));

@@ -1,3 +1,2 @@
-tappy_add_fuzzer(fuzz_picture_decode
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz_picture_decode.cpp
+tappy_add_fuzzer(fuzz_picture_decode SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz_picture_decode.cpp
     LIBS tappy_codec)

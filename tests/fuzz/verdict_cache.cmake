@@ -1,3 +1,2 @@
-tappy_add_fuzzer(fuzz_verdict_cache
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz_verdict_cache.cpp
+tappy_add_fuzzer(fuzz_verdict_cache SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz_verdict_cache.cpp
     LIBS tappy_codec)

@@ -59,7 +59,7 @@ TEST(Codec, EveryFormatDecodesAtItsSizeAndFitsTheBox)
     EXPECT_EQ(std::pair(p.width, p.height), std::pair(640, 1));
 }
 
-TEST(Codec, PhotoTakenSidewaysIsShownUpright)
+TEST(Codec, SidewaysPhotosAndBottomUpBmpRowsAreShownUpright)
 {
     // Orientation 6: the stored picture is turned a quarter clockwise to show it, so its left
     // (red) half becomes the top; orientation 8 turns it anticlockwise, red at the bottom.
@@ -76,10 +76,6 @@ TEST(Codec, PhotoTakenSidewaysIsShownUpright)
         EXPECT_TRUE(orientation == 6 ? Reddish(top) && Bluish(bottom)
                                      : Bluish(top) && Reddish(bottom));
     }
-}
-
-TEST(Codec, BmpRowsStoredBottomUpAreShownTopDown)
-{
     codec::Picture p;
     ASSERT_TRUE(Decode(testpics::SampleBytes("runs.bmp"), &p)); // first row, green, is the bottom
     EXPECT_EQ(std::pair(p.pixels[0], p.pixels[4]), std::pair(0xFF0000FFu, 0xFF00FF00u));

@@ -61,7 +61,7 @@ TEST(FillRect, PaintsOnlyTheRectangleAndClipsToTheBitmap)
     EXPECT_EQ(c.BoxOf(NotBlack).right, 0);
 }
 
-TEST(DrawText, PlacesTheCellsByTheFormatFlags)
+TEST(DrawText, PlacesTheCellsByTheFormatFlagsClipsAndSurvivesNoText)
 {
     // On black, the text's white cells show where it went.
     const RECT rc{20, 10, 380, 110};
@@ -88,10 +88,7 @@ TEST(DrawText, PlacesTheCellsByTheFormatFlags)
                           : (box.left + box.right - rc.left - rc.right) / 2,
                   0);
     }
-}
 
-TEST(DrawText, ClipsToTheRectangleAndSurvivesNoText)
-{
     Canvas c(200, 60, kBlackPlusOne);
     // Far wider than the rectangle, and past both ends of the bitmap once centred.
     std::string longText(100000, 'W');

@@ -47,7 +47,7 @@ const auto IsRed = [](Uint32 rgb) { return rgb == 0xFF0000; };
 const auto NotWhite = [](Uint32 rgb) { return rgb != 0xFFFFFF; };
 } // namespace
 
-TEST(ImagingDraw, SolidPictureFillsExactlyTheRectangle)
+TEST(ImagingDraw, SolidPictureFillsExactlyTheRectangleAndAlphaBlends)
 {
     const PictureFile small(40, 30, 0xFFFF0000);
     // Larger than the bitmap: reduced when decoded, and still one colour edge to edge.
@@ -70,10 +70,7 @@ TEST(ImagingDraw, SolidPictureFillsExactlyTheRectangle)
         // Nothing but red and the untouched white background.
         EXPECT_EQ(c.BoxOf([](Uint32 p) { return p != 0xFF0000 && p != 0xFFFFFF; }).right, 0);
     }
-}
 
-TEST(ImagingDraw, AlphaBlendsOverTheBackground)
-{
     const PictureFile half(8, 8, 0x80FF0000);
     Canvas c(20, 20);
     DrawOnce(c, half.path, 0, 0, 16, 16);

@@ -21,11 +21,7 @@ namespace {
 using codec::PictureJob;
 using codec::PictureStore;
 
-std::string Read(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testpics::ReadFile;
 
 std::optional<std::vector<std::pair<codec::FileKey, codec::Verdict>>> Parse(const std::string& s)
 {
@@ -67,7 +63,7 @@ int Children()
     for (dirent* t; tasks && (t = readdir(tasks));) {
         if (t->d_name[0] == '.')
             continue;
-        std::istringstream in(Read(std::string("/proc/self/task/") + t->d_name + "/children"));
+        std::istringstream in(ReadFile(std::string("/proc/self/task/") + t->d_name + "/children"));
         n += static_cast<int>(std::distance(std::istream_iterator<int>(in), {}));
     }
     if (tasks)
@@ -103,11 +99,11 @@ TEST(VerdictCache, LaterStartTrustsTheCacheUntilTheFileChanges)
 {
     Library lib({true, false, true});
     EXPECT_EQ(lib.Verdicts(lib.cache), (std::vector<bool>{true, false, true}));
-    ASSERT_TRUE(Parse(Read(lib.cache)));
+    ASSERT_TRUE(Parse(ReadFile(lib.cache)));
     // Picture 0 broken in place but its key kept (same size, time and inode): the cache is
     // trusted, so nothing was checked. Picture 2 edited: checked again.
     const auto key0 = codec::KeyOf(lib.jobs[0].path);
-    std::string same = Read(lib.jobs[0].path);
+    std::string same = ReadFile(lib.jobs[0].path);
     same[same.size() / 2] ^= 0x55;
     {
         std::fstream f(lib.jobs[0].path, std::ios::in | std::ios::out | std::ios::binary);
@@ -127,7 +123,7 @@ TEST(VerdictCache, CorruptCacheIsRebuiltAndUnwritableFolderStillPlays)
     std::filesystem::create_directories(lib.dir() + "cache/tappy");
     testpics::WriteFile(lib.cache, "TAPPYVC1 not really a cache");
     EXPECT_EQ(lib.Verdicts(lib.cache), (std::vector<bool>{true, false}));
-    const auto rebuilt = Parse(Read(lib.cache));
+    const auto rebuilt = Parse(ReadFile(lib.cache));
     ASSERT_TRUE(rebuilt);
     EXPECT_EQ(rebuilt->size(), 2u);
     // A folder that cannot be made (a file stands in its way): checked, and still shown.

@@ -1,5 +1,5 @@
 // The session's plain decisions: which monitor is played on, what the covers leave uncovered,
-// where the one-instance lock lives, which lock keys go back, and who hears about Wayland.
+// where the one-instance lock lives, and who hears about Wayland.
 #include "platform/session_rules.h"
 
 #include <gtest/gtest.h>
@@ -65,25 +65,6 @@ TEST(SessionRules, InstanceLockIsOnePerUserAndDisplay)
     };
     for (const auto& [runtime, uid, display, path] : rows)
         EXPECT_EQ(InstanceLockPath(runtime, uid, display), path) << display;
-}
-
-TEST(SessionRules, OnlyChangedLockKeysGoBack)
-{
-    EXPECT_EQ(LockKeysToRestore(LOCKKEY_NUM, LOCKKEY_NUM | LOCKKEY_CAPS), LOCKKEY_CAPS);
-    EXPECT_EQ(LockKeysToRestore(LOCKKEY_NUM | LOCKKEY_SCROLL, 0), LOCKKEY_NUM | LOCKKEY_SCROLL);
-    EXPECT_EQ(LockKeysToRestore(0, 0xF0u), 0u);
-}
-
-TEST(SessionRules, SessionKindIsDecidedFromTheDriver)
-{
-    const std::pair<const char*, SessionKind> rows[] = {
-        {nullptr, SessionKind::none},         {"x11", SessionKind::x11},
-        {"wayland", SessionKind::wayland},    {"dummy", SessionKind::headless},
-        {"offscreen", SessionKind::headless}, {"evdev", SessionKind::headless},
-        {"kmsdrm", SessionKind::other},
-    };
-    for (const auto& [driver, kind] : rows)
-        EXPECT_EQ(SessionKindForDriver(driver), kind) << (driver ? driver : "null");
 }
 
 TEST(SessionRules, WaylandSessionsRunNativelyAndXwaylandIsToldWhatItLacks)

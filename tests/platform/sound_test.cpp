@@ -164,16 +164,15 @@ TEST_F(SoundDisk, LongSoundStopsWhenAskedFromAnotherThread)
     EXPECT_LT(fs::file_size(m_output), sixtyMegabytes / 4);
 }
 
-TEST(Sound, ReopeningBacksOffFromAQuarterSecondToASecondAndStaysThere)
+// Without a device nothing plays and the call returns; reopening it backs off from a quarter
+// of a second to a second, and stays there.
+TEST(Sound, NoDeviceOrNoPathPlaysNothingAndReopeningBacksOff)
 {
     const unsigned rows[][2] = {{0, 0},    {1, 250},   {2, 500},        {3, 1000},
                                 {4, 1000}, {40, 1000}, {UINT_MAX, 1000}};
     for (const auto& [failedOpens, delayMs] : rows)
         EXPECT_EQ(SoundReopenDelayMs(failedOpens), delayMs) << failedOpens << " failed";
-}
 
-TEST(Sound, NoDeviceOrNoPathPlaysNothingAndReturns)
-{
     EXPECT_FALSE(PlaySoundA("", nullptr, SND_FILENAME));
 
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);

@@ -41,7 +41,8 @@ END_MESSAGE_MAP()
 
 const RECT kScreen{0, 0, 1024, 768};
 
-TEST(Wnd, CreateDeliversCreateThenShowBeforeReturning)
+// Created (notified in order before CreateEx returns), refused, closed, and then stale.
+TEST(Wnd, LifeFromCreationToAStaleHandle)
 {
     CRecordingWnd wnd;
     ASSERT_TRUE(wnd.CreateEx(0, AfxRegisterWndClass(CS_HREDRAW | CS_VREDRAW), "order",
@@ -53,10 +54,7 @@ TEST(Wnd, CreateDeliversCreateThenShowBeforeReturning)
               std::pair(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
     wnd.ShowWindow(SW_SHOW); // already visible: no second notification
     EXPECT_EQ(wnd.m_got.size(), 2u);
-}
 
-TEST(Wnd, FailedCreationLeavesNoWindow)
-{
     CRecordingWnd refused;
     refused.m_nCreateResult = -1;
     EXPECT_FALSE(refused.CreateEx(0, AfxRegisterWndClass(0), "order", WS_POPUP | WS_VISIBLE,
@@ -67,12 +65,7 @@ TEST(Wnd, FailedCreationLeavesNoWindow)
     CRecordingWnd unregistered;
     EXPECT_FALSE(unregistered.CreateEx(0, "no such class", "order", WS_POPUP, kScreen, nullptr, 0));
     EXPECT_TRUE(unregistered.m_got.empty());
-}
 
-TEST(Wnd, StaleHandlesAreIgnored)
-{
-    CRecordingWnd wnd;
-    ASSERT_TRUE(wnd.CreateEx(0, AfxRegisterWndClass(0), "order", WS_POPUP, kScreen, nullptr, 0));
     HWND stale = wnd.m_hWnd;
     SendMessageA(stale, WM_CLOSE, 0, 0); // default processing destroys it
     EXPECT_EQ(wnd.m_hWnd, nullptr);

@@ -132,7 +132,9 @@ TEST(PlayWnd, WorkedSequenceThenRepeatTotals)
     }
 }
 
-TEST(PlayWnd, PictureThatDoesNotDecodeDropsItsTopicAndTheSamePressShowsAnother)
+// Broken pictures leave the library, met by a choice (the same press then shows another) or
+// found by the background check before they are chosen.
+TEST(PlayWnd, PicturesThatDoNotDecodeLeaveTheLibrary)
 {
     // Four broken pictures beside one good one: every new choice shows the good one, and the
     // broken ones leave the library as they are met.
@@ -145,24 +147,21 @@ TEST(PlayWnd, PictureThatDoesNotDecodeDropsItsTopicAndTheSamePressShowsAnother)
         EXPECT_EQ(wnd.m_topics.GetAt(wnd.m_nTopic)->GetName(), CString("good0.png"));
     }
     EXPECT_EQ(wnd.m_topics.GetCount(), 1);
-}
 
-TEST(PlayWnd, BackgroundCheckRemovesBrokenPicturesBeforeTheyAreChosen)
-{
-    PictureLibraryWnd wnd({true, false, true, false, true, false});
-    wnd.Key(TRUE, 0, WM_SHOWWINDOW);
+    PictureLibraryWnd checked({true, false, true, false, true, false});
+    checked.Key(TRUE, 0, WM_SHOWWINDOW);
     codec::Store().WaitIdle();
     // The next key draws exactly once (no words, no sounds): no broken topic was met.
     const int next = crt::peek_rand(1);
-    wnd.Key('Q');
+    checked.Key('Q');
     EXPECT_EQ(crt::peek_rand(0), next);
-    EXPECT_EQ(wnd.m_topics.GetCount(), 3);
+    EXPECT_EQ(checked.m_topics.GetCount(), 3);
     // Keys while the next choice is decoded ahead, as every paint asks: the window and the
     // decoder share only the store.
     for (UINT key = 'C'; key < 'C' + 6; ++key) {
-        wnd.DecodeNextChoiceAhead();
-        wnd.Key(key);
-        EXPECT_GE(wnd.m_nTopic, 0);
+        checked.DecodeNextChoiceAhead();
+        checked.Key(key);
+        EXPECT_GE(checked.m_nTopic, 0);
     }
     codec::Store().WaitIdle();
 }

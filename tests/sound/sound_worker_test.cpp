@@ -77,6 +77,12 @@ TEST_F(SoundWorkerTest, OnlyTheNewestRequestPlaysAndAnEmptyPathIsTakenSilently)
 
 TEST_F(SoundWorkerTest, StopWaitsForTheSoundToEndOrHaltsItAndTakesNoMore)
 {
+    // Stopped before its thread has run a single step: the stop still waits for it, so the
+    // thread cannot outlive what it reads.
+    StartSoundWorker();
+    StopSoundWorker();
+    EXPECT_FALSE(g_bWorkerRunning);
+    EXPECT_TRUE(Played().empty());
     for (const bool endsOnStop : {true, false}) {
         SCOPED_TRACE(endsOnStop ? "a sound that ends within the wait" : "one of three hours");
         SetUp();
@@ -110,16 +116,6 @@ TEST_F(SoundWorkerTest, RequestsPostedWhileItTakesOthersArriveWhole)
     ASSERT_GT(Played().size(), 1u);
     for (const std::string& path : Played())
         EXPECT_TRUE(path == shortPath || path == longPath) << path;
-}
-
-// Stopped before its thread has run a single step: the stop still waits for it, so the thread
-// cannot outlive what it reads.
-TEST_F(SoundWorkerTest, StopRightAfterTheStartWaitsForTheWorker)
-{
-    StartSoundWorker();
-    StopSoundWorker();
-    EXPECT_FALSE(g_bWorkerRunning);
-    EXPECT_TRUE(Played().empty());
 }
 
 // The idle worker's upkeep (bringing a lost device back) may take long; a key's request posted

@@ -15,20 +15,11 @@ import shutil
 import signal
 import subprocess
 import tempfile
-import time
 
-from xvfb import H, W, check
+from xvfb import H, W, check, wait_until
 
 BACKGROUND = (255, 0, 255)
 ROOT = os.geteuid() == 0
-
-
-def wait_until(what, limit, step=0.1):
-    # what() until it returns something true, for at most limit seconds; returns its last value.
-    end = time.monotonic() + limit
-    while not (value := what()) and time.monotonic() < end:
-        time.sleep(step)
-    return value
 
 
 def as_desktop(cmd):

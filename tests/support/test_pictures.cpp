@@ -103,10 +103,10 @@ std::string SampleBytes(const char* name)
 {
     // Beside this file's folder (the build names sources by their full path).
     const auto dir = std::filesystem::path(__FILE__).parent_path().parent_path();
-    std::ifstream in(dir / "fuzz" / "corpus" / "fuzz_picture_decode" / name, std::ios::binary);
-    if (!in)
+    const auto path = dir / "fuzz" / "corpus" / "fuzz_picture_decode" / name;
+    if (!std::filesystem::is_regular_file(path))
         throw std::invalid_argument(name);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return ReadFile(path);
 }
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes)
@@ -114,6 +114,12 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes)
     std::ofstream out(path, std::ios::binary);
     if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
         throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 TempDir::TempDir()

@@ -29,6 +29,7 @@ std::vector<Sample> Samples();
 std::string SampleBytes(const char* name);
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+std::string ReadFile(const std::filesystem::path& path); // empty when it cannot be read
 
 class TempDir {
 public:

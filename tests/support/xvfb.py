@@ -33,6 +33,14 @@ def run(cmd, **kw):
     return subprocess.run(cmd, check=True, capture_output=True, **kw)
 
 
+def wait_until(what, limit, step=0.1):
+    # what() until it returns something true, for at most limit seconds; returns its last value.
+    end = time.monotonic() + limit
+    while not (value := what()) and time.monotonic() < end:
+        time.sleep(step)
+    return value
+
+
 class Display:
     def __init__(self, width, height, extra_args=()):
         r, w = os.pipe()
@@ -140,13 +148,10 @@ class Tappy:
         self.close()
 
     def wait_for_window(self):
-        for _ in range(100):
-            check(self.alive(), "tappy exited at start: %s" % self.stderr())
-            if self.display.tappy_windows():
-                time.sleep(0.5)  # first paint
-                return
-            time.sleep(0.1)
-        raise Failure("no Tappy window appeared")
+        shown = wait_until(lambda: not self.alive() or self.display.tappy_windows(), 10)
+        check(self.alive(), "tappy exited at start: %s" % self.stderr())
+        check(shown, "no Tappy window appeared")
+        time.sleep(0.5)  # first paint
 
     def alive(self):
         return self.proc.poll() is None
@@ -205,9 +210,8 @@ def main(scenarios, tools, height=H):
     # to (function, screen width), the function taking (display, args). Exit status: 0 passed,
     # 1 failed, 77 skipped (a tool is missing).
     parser = argparse.ArgumentParser()
-    parser.add_argument("--tappy", default="")
-    parser.add_argument("--probe", default="")
-    parser.add_argument("--tool", default="")
+    for option in ("--tappy", "--probe", "--tool"):
+        parser.add_argument(option, default="")
     parser.add_argument("scenario", choices=sorted(scenarios))
     args = parser.parse_args()
     for tool in tools:

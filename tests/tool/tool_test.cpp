@@ -4,9 +4,7 @@
 #include "tool/verdict.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 
 #include "support/test_pictures.h"
 
@@ -90,9 +88,8 @@ TEST(ToolNames, RenamedPicturesPairWithTheirSound)
         const std::string stem = picture.substr(0, picture.size() - 4);
         EXPECT_EQ(DefaultSoundFor(picture), stem + ".wav") << row.name;
     }
-    EXPECT_EQ(PairingSoundName("cat.WAV"), "cat.wav");
-    EXPECT_EQ(PairingSoundName("cat.wave"), "cat.wav");
-    EXPECT_EQ(PairingSoundName("cat"), "cat.wav");
+    for (const char* sound : {"cat.WAV", "cat.wave", "cat"})
+        EXPECT_EQ(PairingSoundName(sound), "cat.wav") << sound;
     EXPECT_EQ(DefaultSoundFor("ab"), "wav"); // the loading's own rule for a short name
 }
 
@@ -151,12 +148,8 @@ TEST(ToolFiles, ACopyNeverReplacesAndLeavesNoTemporary)
     EXPECT_FALSE(CopyNoReplace(folder.dir(), folder.dir() + "d", folder.dir(), &error));
     EXPECT_TRUE(
         CopyNoReplace(folder.dir() + "new.png", folder.dir() + "copy.png", folder.dir(), &error));
-    std::ifstream kept(folder.path() / "kept.png"), copy(folder.path() / "copy.png");
-    std::stringstream keptText, copyText;
-    keptText << kept.rdbuf();
-    copyText << copy.rdbuf();
-    EXPECT_EQ(keptText.str(), "kept");
-    EXPECT_EQ(copyText.str(), "new");
+    EXPECT_EQ(testpics::ReadFile(folder.path() / "kept.png"), "kept");
+    EXPECT_EQ(testpics::ReadFile(folder.path() / "copy.png"), "new");
     EXPECT_EQ(ListFolder(folder.path().string()),
               (std::vector<std::string>{"copy.png", "kept.png", "new.png"}));
 }

@@ -50,16 +50,11 @@ from xvfb import SKIP, H, W, Failure, check, run  # noqa: E402
 
 # Marker name, sway's combination, what else the binding does, evdev codes pressed in order.
 SHORTCUTS = [
-    ("super-return", "Mod4+Return", "", [125, 28]),
-    ("alt-tab", "Mod1+Tab", "", [56, 15]),
-    ("super-d", "Mod4+d", "", [125, 32]),
-    ("super-shift-e", "Mod4+Shift+e", "", [125, 42, 18]),
-    ("alt-esc", "Mod1+Escape", "", [56, 1]),
-    ("ctrl-esc", "Control+Escape", "", [29, 1]),
-    ("super-2", "Mod4+2", "", [125, 3]),
-    ("ctrl-alt-left", "Control+Mod1+Left", "", [29, 56, 105]),
-    ("alt-f4", "Mod1+F4", "; kill", [56, 62]),
-]
+    ("super-return", "Mod4+Return", "", [125, 28]), ("alt-tab", "Mod1+Tab", "", [56, 15]),
+    ("super-d", "Mod4+d", "", [125, 32]), ("super-shift-e", "Mod4+Shift+e", "", [125, 42, 18]),
+    ("alt-esc", "Mod1+Escape", "", [56, 1]), ("ctrl-esc", "Control+Escape", "", [29, 1]),
+    ("super-2", "Mod4+2", "", [125, 3]), ("ctrl-alt-left", "Control+Mod1+Left", "", [29, 56, 105]),
+    ("alt-f4", "Mod1+F4", "; kill", [56, 62])]
 # Bound to fire even while a client holds the shortcuts: pressed after the others, its marker
 # says that sway has handled them all.
 SENTINEL = ("sentinel", "--inhibited Mod4+Shift+F12", "", [125, 42, 88])
@@ -396,12 +391,16 @@ def scenario(sway, args):
         check_unlocked(sway, args)
 
 
+# Each case: its sway's outputs, and what it runs there.
+CASES = {"1": (1, scenario), "2": (2, scenario), "gone": (1, gone), "scale": (2, scaled),
+         "rescale": (2, scaled), "plug": (1, plugged), "unplug": (2, unplugged)}
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--tappy", required=True, type=os.path.abspath)
     parser.add_argument("--input", required=True, type=os.path.abspath)
-    parser.add_argument("outputs", choices=("1", "2", "gone", "scale", "rescale", "plug",
-                                            "unplug"))
+    parser.add_argument("outputs", choices=CASES)
     args = parser.parse_args()
     for tool in ("sway", "swaymsg", "swaybg", "swayidle", "grim", "Xwayland", "xhost", "xev",
                  "convert", "setpriv"):
@@ -414,14 +413,11 @@ def main():
         outer.connect()
         outer.msg("command", 'for_window [title="WL-2$"] move to output HEADLESS-2')
         outer.msg("command", 'for_window [title="WL-"] fullscreen enable')
-    sway = Sway({"gone": 1, "scale": 2, "rescale": 2, "plug": 1, "unplug": 2}.get(args.outputs)
-                or int(args.outputs), SHORTCUTS + [SENTINEL], plugged=int(args.outputs == "plug"),
-                inside=outer)
+    outputs, run_case = CASES[args.outputs]
+    sway = Sway(outputs, SHORTCUTS + [SENTINEL], plugged=int(args.outputs == "plug"), inside=outer)
     try:
         sway.connect()
-        run_case = {"gone": gone, "scale": scaled, "rescale": scaled, "plug": plugged,
-                    "unplug": unplugged}
-        run_case.get(args.outputs, scenario)(sway, args)
+        run_case(sway, args)
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAIL:", e)
         print("sway's log ends:\n" + "\n".join(sway.output().splitlines()[-15:]))
