@@ -17,6 +17,7 @@ namespace {
 class X11Desktop final : public Desktop {
 public:
     X11Desktop();
+    ~X11Desktop() override;
     X11Desktop(const X11Desktop&) = delete;
     X11Desktop& operator=(const X11Desktop&) = delete;
 
@@ -113,6 +114,20 @@ X11Desktop::X11Desktop()
     x11::InstallErrorHandler();
     // The lock watches X11 events as they happen.
     WatchSystemEvents();
+}
+
+// SDL puts back Xlib's own error handler, which ends the program, before it closes its
+// connection, and closing reads the errors of the requests still unanswered: a window gone under
+// one of the last requests made Tappy end with status 1 after the corners. They are read here,
+// while errors are still absorbed.
+X11Desktop::~X11Desktop()
+{
+    Display* display = m_session ? m_session->display() : nullptr;
+    m_lock.reset();
+    m_session.reset();
+    m_connectionWindow.reset();
+    if (display)
+        XSync(display, False);
 }
 
 Window X11Desktop::XWindow(SDL_Window* window) const
