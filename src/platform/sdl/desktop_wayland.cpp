@@ -177,9 +177,7 @@ std::optional<LockHold> WaylandDesktop::HoldLock(const WndImpl& target)
         // shortcuts as the play window does, so there is nothing else to reach; and on sway
         // 1.7 a confined pointer stopped the other outputs from being drawn, leaving the
         // covers blank.
-        for (SDL_Window* cover : target.covers)
-            m_lock->AddCover(WaylandSurface(cover));
-        m_coveredOutputs = 1 + static_cast<int>(target.covers.size());
+        OnCoversChanged(target);
         m_monitors = Monitors();
         m_playWindow = SDL_GetWindowID(target.window);
         m_playPixels = MonitorPixels(PlayArea());
